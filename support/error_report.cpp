@@ -402,8 +402,10 @@ std::vector<TModuleInfo> LoadedModules() {
         if (lowest == UINTPTR_MAX)
             return 0;
         TModuleInfo m;
-        m.PreferredBase = lowest;
         m.LoadAddress = info->dlpi_addr + lowest;
+        // A position-independent object (first segment at 0) asks for no address, so only a file
+        // linked for a fixed address can have been moved away from it.
+        m.PreferredBase = lowest != 0 ? lowest : m.LoadAddress;
         m.FileName = info->dlpi_name ? info->dlpi_name : "";
         if (m.FileName.empty() && out.empty()) {
             std::error_code ec;

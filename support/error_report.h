@@ -83,7 +83,7 @@ struct TModuleVersion {
 
 struct TModuleInfo {
     std::uintptr_t LoadAddress = 0;   // where the first segment is mapped
-    std::uintptr_t PreferredBase = 0; // where the file asks to be mapped
+    std::uintptr_t PreferredBase = 0; // where the file asks to be mapped (position-independent: LoadAddress)
     std::string FileName;             // full path
     std::optional<TModuleVersion> Version;
     std::string Description;
