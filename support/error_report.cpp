@@ -645,16 +645,18 @@ void TExceptionManager::Route(TErrorReport report) {
         explicit ShowingFlag(bool& f) : flag(f) { flag = true; }
         ~ShowingFlag() { flag = false; }
     } showing(dialogShowing_);
-    presenter_->ShowErrorDialog(std::move(report));
+    presenter_->ShowErrorDialog(*this, std::move(report));
 }
 
 void TExceptionManager::HandleException(void* sender, const std::exception& e) {
+    if (dynamic_cast<const EAbort*>(&e))
+        return;
     std::string message = MessageToUtf8(e.what());
     if (onException_)
         onException_(sender, e, message);
     if (dialogShowing_) {
         if (presenter_)
-            presenter_->ShowPlainMessage(FormatExceptionMessage(message));
+            presenter_->ShowPlainMessage(*this, FormatExceptionMessage(message));
         return;
     }
     Route(StartReportWithoutContext(e, std::move(message), ClassNameOf(e), {}));
@@ -677,7 +679,7 @@ void TExceptionManager::HandleCurrentException(void* sender) {
             onException_(sender, unknown, message);
         if (dialogShowing_) {
             if (presenter_)
-                presenter_->ShowPlainMessage(FormatExceptionMessage(message));
+                presenter_->ShowPlainMessage(*this, FormatExceptionMessage(message));
             return;
         }
         Route(StartReportWithoutContext(unknown, std::move(message), std::move(className), {}));
@@ -690,11 +692,13 @@ void TExceptionManager::HandleThreadException(std::exception_ptr exception, std:
     std::string message;
     try {
         std::rethrow_exception(exception);
+    } catch (const EAbort&) {
+        return;
     } catch (const std::exception& e) {
         message = MessageToUtf8(e.what());
         if (dialogShowing_) {
             if (presenter_)
-                presenter_->ShowPlainMessage(FormatExceptionMessage(message));
+                presenter_->ShowPlainMessage(*this, FormatExceptionMessage(message));
             return;
         }
         Route(StartReportWithoutContext(e, std::move(message), ClassNameOf(e), std::move(threadDescription)));
@@ -704,7 +708,7 @@ void TExceptionManager::HandleThreadException(std::exception_ptr exception, std:
         std::runtime_error unknown("Unbekannter Fehler (Ausnahme vom Typ " + className + ")");
         if (dialogShowing_) {
             if (presenter_)
-                presenter_->ShowPlainMessage(FormatExceptionMessage(unknown.what()));
+                presenter_->ShowPlainMessage(*this, FormatExceptionMessage(unknown.what()));
             return;
         }
         Route(StartReportWithoutContext(unknown, unknown.what(), std::move(className),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "support/datetime.h"
+#include "support/errors.h"
 
 #include <array>
 #include <cstdint>
@@ -16,6 +17,15 @@
 #include <vector>
 
 namespace zbpv {
+
+// The silent exception: ends what is running without any message (a question answered No). The
+// manager lets it pass unreported.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception("Operation abgebrochen") {}
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EAbort"; }
+};
 
 // A report block ends with this line.
 inline const std::string kReportSeparator(100, '-');
@@ -155,15 +165,17 @@ std::string SavedReportMessage(const std::filesystem::path& path);
 // Called before an exception is shown; may add to the message (UTF-8) that will be shown.
 using TExceptionEvent = std::function<void(void* sender, const std::exception& e, std::string& message)>;
 
+class TExceptionManager;
+
 // The two ways the user interface shows an exception.
 class IExceptionPresenter {
 public:
     virtual ~IExceptionPresenter() = default;
     // Shows the error dialog modally; returns when it is closed. The presenter completes the report
-    // (CompleteReport) once its window is visible.
-    virtual void ShowErrorDialog(TErrorReport report) = 0;
+    // (manager.CompleteReport) once its window is visible.
+    virtual void ShowErrorDialog(const TExceptionManager& manager, TErrorReport report) = 0;
     // The plain message box for an exception while the dialog is open.
-    virtual void ShowPlainMessage(const std::string& message) = 0;
+    virtual void ShowPlainMessage(const TExceptionManager& manager, const std::string& message) = 0;
 };
 
 class TExceptionManager {
@@ -190,6 +202,7 @@ public:
 
     // Routes an exception of the user-interface thread: context callback, then the dialog, or the
     // plain message box while a dialog is shown. Without a presenter the message goes to stderr.
+    // EAbort is not shown at all.
     void HandleException(void* sender, const std::exception& e);
     // The same for the exception being handled now (inside a catch block), of any type.
     void HandleCurrentException(void* sender);

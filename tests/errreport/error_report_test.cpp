@@ -303,12 +303,14 @@ struct FakePresenter : IExceptionPresenter {
     std::vector<TErrorReport> dialogs;
     Lines plain;
     std::function<void()> whileShown;
-    void ShowErrorDialog(TErrorReport report) override {
+    void ShowErrorDialog(const TExceptionManager&, TErrorReport report) override {
         dialogs.push_back(std::move(report));
         if (whileShown)
             whileShown();
     }
-    void ShowPlainMessage(const std::string& message) override { plain.push_back(message); }
+    void ShowPlainMessage(const TExceptionManager&, const std::string& message) override {
+        plain.push_back(message);
+    }
 };
 
 TEST_F(ReportFixture, SecondExceptionWhileTheDialogIsOpenGoesToThePlainBox) {
