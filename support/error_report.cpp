@@ -42,13 +42,24 @@ std::mutex gRecentMutex;
 std::deque<ThrowRecord> gRecent; // newest last
 thread_local bool tInThrowHook = false;
 
-// frames[0] is this function and frames[1] its caller; `skip` counts from there.
-__attribute__((noinline)) TStackCapture CaptureFrames(std::size_t skip) {
+// The stack from the frame that `returnAddress` returns into, outwards. The frames of the capture
+// itself are found by that address rather than counted, as their number depends on inlining.
+TStackCapture CaptureFrames(const void* returnAddress) {
+    constexpr std::size_t kOwnFramesAtMost = 16;
     backward::StackTrace st;
-    st.load_here(kMaxFrames + skip);
+    st.load_here(kMaxFrames + kOwnFramesAtMost);
+    std::size_t first = 0;
+    auto ra = reinterpret_cast<std::uintptr_t>(returnAddress);
+    for (std::size_t i = 0; i < st.size() && i < kOwnFramesAtMost; ++i) {
+        auto addr = reinterpret_cast<std::uintptr_t>(st[i].addr);
+        if (addr == ra || addr == ra - 1) { // the unwinder points into the call instruction
+            first = i;
+            break;
+        }
+    }
     TStackCapture capture;
     capture.Taken = Now();
-    for (std::size_t i = skip; i < st.size(); ++i) {
+    for (std::size_t i = first; i < st.size() && capture.Frames.size() < kMaxFrames; ++i) {
         void* addr = st[i].addr;
         if (addr == nullptr || reinterpret_cast<std::uintptr_t>(addr) == UINTPTR_MAX)
             continue;
@@ -57,11 +68,11 @@ __attribute__((noinline)) TStackCapture CaptureFrames(std::size_t skip) {
     return capture;
 }
 
-__attribute__((noinline)) void RecordThrow(void* object, const void* address) {
+void RecordThrow(void* object, const void* address) {
     ThrowRecord rec;
     rec.object = object;
     rec.site.Address = address;
-    rec.site.Stack = CaptureFrames(3); // CaptureFrames, RecordThrow, the throw hook
+    rec.site.Stack = CaptureFrames(address);
     std::lock_guard lock(gRecentMutex);
     gRecent.push_back(std::move(rec));
     while (gRecent.size() > kRecentThrows)
@@ -271,10 +282,7 @@ std::optional<TThrowSite> FindThrowSite(const std::exception& e) {
 }
 
 __attribute__((noinline)) TStackCapture CaptureStackHere() {
-    TStackCapture capture = CaptureFrames(2); // CaptureFrames, this function
-    // Keeps the call above out of tail position, so this frame is really there to skip.
-    asm volatile("" ::: "memory");
-    return capture;
+    return CaptureFrames(__builtin_return_address(0));
 }
 
 std::vector<std::string> RenderStackTrace(const TStackCapture& stack) {
