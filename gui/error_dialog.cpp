@@ -88,8 +88,11 @@ private:
 TQtExceptionPresenter gPresenter;
 
 TExceptionManager& CurrentManager() {
-    if (TExceptionManager* m = TExceptionManager::Instance())
+    if (TExceptionManager* m = TExceptionManager::Instance()) {
+        if (!m->Presenter())
+            InstallExceptionDialog(*m);
         return *m;
+    }
     static TExceptionManager standIn(QGuiApplication::applicationDisplayName().toStdString());
     InstallExceptionDialog(standIn);
     return standIn;
@@ -232,19 +235,24 @@ void TExceptionDialog::showEvent(QShowEvent* event) {
 void TExceptionDialog::BuildReport() {
     if (report_.Complete)
         return;
+    // Whatever happens while the report is built, the dialog ends up usable with what it has.
+    struct Finish {
+        TExceptionDialog& d;
+        ~Finish() {
+            d.memDetails_->setPlainText(ToQt(d.report_.DetailsText()));
+            d.memDetails_->moveCursor(QTextCursor::Start);
+            d.memDetails_->ensureCursorVisible();
+            d.memDetails_->setUpdatesEnabled(true);
+            for (QPushButton* b : {d.btnOk_, d.btnSave_, d.btnDetails_})
+                b->setEnabled(true);
+            d.btnOk_->setFocus();
+            QApplication::restoreOverrideCursor();
+        }
+    };
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct RestoreCursor {
-        ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
-    } restore;
-    manager_.CompleteReport(report_);
     memDetails_->setUpdatesEnabled(false);
-    memDetails_->setPlainText(ToQt(report_.DetailsText()));
-    memDetails_->moveCursor(QTextCursor::Start);
-    memDetails_->ensureCursorVisible();
-    memDetails_->setUpdatesEnabled(true);
-    for (QPushButton* b : {btnOk_, btnSave_, btnDetails_})
-        b->setEnabled(true);
-    btnOk_->setFocus();
+    Finish finish{*this};
+    manager_.CompleteReport(report_);
 }
 
 void TExceptionDialog::resizeEvent(QResizeEvent* event) {

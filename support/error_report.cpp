@@ -73,6 +73,9 @@ void RecordThrow(void* object, const void* address) {
     rec.object = object;
     rec.site.Address = address;
     rec.site.Stack = CaptureFrames(address);
+    // The frame's address points into the throwing call, as the trace's first line shows it.
+    if (!rec.site.Stack.Frames.empty())
+        rec.site.Address = rec.site.Stack.Frames.front();
     std::lock_guard lock(gRecentMutex);
     gRecent.push_back(std::move(rec));
     while (gRecent.size() > kRecentThrows)

@@ -199,6 +199,7 @@ public:
         focus_ = std::move(source);
     }
     void SetPresenter(IExceptionPresenter* presenter) { presenter_ = presenter; }
+    IExceptionPresenter* Presenter() const { return presenter_; }
 
     // Routes an exception of the user-interface thread: context callback, then the dialog, or the
     // plain message box while a dialog is shown. Without a presenter the message goes to stderr.

@@ -128,7 +128,8 @@ TEST_F(ReportFixture, CompleteReportHasEveryBlockInOrder) {
     ASSERT_GT(stack + 1, 0);
     EXPECT_NE(d[stack + 1].find("ThrowFromImportStep"), std::string::npos) << d[stack + 1];
     EXPECT_NE(d[stack + 1].find("errreport/error_report_test.cpp"), std::string::npos) << d[stack + 1];
-    EXPECT_EQ(d[stack + 1].find("__wrap___cxa_throw"), std::string::npos);
+    EXPECT_EQ(d[stack + 1].rfind("[" + d[1].substr(19) + "] ", 0), 0u)
+        << "address line and first frame agree";
 
     auto system = IndexOf(d, "System:     ");
     auto cpu = IndexOf(d, "Prozessor:  ");
@@ -329,6 +330,11 @@ TEST_F(ReportFixture, SecondExceptionWhileTheDialogIsOpenGoesToThePlainBox) {
     ASSERT_EQ(ui.dialogs.size(), 1u);
     EXPECT_EQ(ui.dialogs[0].Message, "Erster Fehler\r\nActive Procedure: ImportOP.");
     EXPECT_EQ(ui.plain, (Lines{"Zeitgeber\r\nActive Procedure: ImportOP."}));
+
+    // A question answered No ends a run silently.
+    manager.HandleException(nullptr, EAbort());
+    EXPECT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ui.plain.size(), 1u);
 
     // A dialog that ends by an exception still clears the flag.
     ui.whileShown = [] {
