@@ -60,7 +60,9 @@ private:
 };
 
 // Shows the error dialog for an exception through the program's exception manager (a manager with
-// the application's display name stands in when none was created). Returns when it is closed.
+// the application's display name stands in when none was created), or the plain message box while
+// a dialog is open. `parent` is the sender the context callback receives; the dialog itself is a
+// top-level window centred on the screen, as a report of the whole application. Returns when closed.
 void ShowExceptionDialog(const std::exception& e, QWidget* parent = nullptr);
 
 // Lets the manager show its exceptions with Qt: the error dialog, the plain message box while a
