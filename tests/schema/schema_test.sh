@@ -52,7 +52,7 @@ check() {
 # rejects NAME STATEMENT PATTERN: the statement must fail with a message containing PATTERN.
 rejects() {
   local out rc
-  out=$(printf '%s;\nCOMMIT;\n' "$2" | isql "$db" 2>&1); rc=$?
+  out=$(printf '%s;\nCOMMIT;\n' "$2" | isql-fb -q -b -user SYSDBA "$db" 2>&1); rc=$?
   if [ $rc -ne 0 ] && grep -qF -- "$3" <<<"$out"; then
     echo "ok    $1"
   else
