@@ -207,14 +207,14 @@ void TKVDBConnection::MaybeCommitWork() {
         CommitWork();
 }
 
-void TKVDBConnection::ExecuteDirect(const std::string& sql) {
+void TKVDBConnection::ExecuteDirect(const std::string& sql, bool periodicCommit) {
     IAttachment* att = Attachment();
     ITransaction* tra = WorkTransaction();
     fb::Status st;
     att->execute(&st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), Params.SQLDialect, nullptr, nullptr,
                  nullptr, nullptr);
     st.Check();
-    if (tra == implicit_)
+    if (periodicCommit && tra == implicit_)
         MaybeCommitWork();
 }
 

@@ -72,8 +72,9 @@ public:
     bool HasPendingWork() const { return implicit_ != nullptr; }
     TTransIsolationLevel ImplicitIsolation = TTransIsolationLevel::xilREADCOMMITTED;
 
-    // Runs a statement without parameters in the work transaction (colons are left alone).
-    void ExecuteDirect(const std::string& sql);
+    // Runs a statement without parameters in the work transaction (colons are left alone); with
+    // `periodicCommit` the implicit transaction may be committed afterwards.
+    void ExecuteDirect(const std::string& sql, bool periodicCommit = true);
     // Runs a statement in a transaction of its own, committed at once.
     void ExecuteOwnTransaction(const std::string& sql, TTransIsolationLevel level);
 

@@ -51,6 +51,7 @@ struct TFieldDef {
     int Precision = 0; // digits for fixed point
     bool Required = false;
     std::string Relation; // the table the column comes from, when it is a plain column
+    std::string Origin;   // the column name in that table (Name may be an alias)
 };
 
 // Conversions between stored kinds (text uses '.' as decimal separator and ISO dates); they throw
