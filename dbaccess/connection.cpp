@@ -14,6 +14,23 @@ std::string DefaultTargetPassword() {
     return p ? std::string(p) : std::string();
 }
 
+std::string DefaultTargetUser() {
+    const char* u = std::getenv("ZBPV_DB_USER");
+    return u ? std::string(u) : std::string();
+}
+
+TConnectionParams ParseConnectionTarget(const std::string& text) {
+    TConnectionParams p;
+    size_t colon = text.find(':');
+    if (colon != std::string::npos && colon > 1 && text[0] != '/' && text[0] != '.') {
+        p.ServerName = text.substr(0, colon);
+        p.DatabaseName = text.substr(colon + 1);
+    } else {
+        p.DatabaseName = text;
+    }
+    return p;
+}
+
 std::string TConnectionParams::Target() const {
     return ServerName.empty() ? DatabaseName : ServerName + ":" + DatabaseName;
 }
@@ -36,7 +53,7 @@ void TKVDBConnection::CreateDatabase(int pageSize) {
 
 void TKVDBConnection::AttachOrCreate(bool create, int pageSize) {
     fb::Xpb dpb(IXpbBuilder::DPB);
-    std::string user = Params.UserName;
+    std::string user = Params.UserName.empty() ? DefaultTargetUser() : Params.UserName;
     if (user.empty() && !std::getenv("ISC_USER"))
         user = "SYSDBA";
     if (!user.empty())

@@ -20,6 +20,10 @@ enum class TTransIsolationLevel { xilREADCOMMITTED, xilREPEATABLEREAD, xilDIRTYR
 // too, the Firebird client falls back to ISC_PASSWORD on its own.
 std::string DefaultTargetPassword();
 
+// The user name used when none is set: ZBPV_DB_USER; when that is unset too, the Firebird client's
+// ISC_USER, else SYSDBA.
+std::string DefaultTargetUser();
+
 struct TConnectionParams {
     std::string ServerName;   // host, "host/port" or empty for the embedded engine
     std::string DatabaseName; // file path as the server (or this process) sees it
@@ -35,6 +39,10 @@ struct TConnectionParams {
     // "server:path" when a server is named, else the path alone (embedded engine).
     std::string Target() const;
 };
+
+// Reads "server:path" (server may be "host/port") or a plain path (embedded engine). A one-letter
+// prefix is a drive, and a prefix with a slash in front is part of a path.
+TConnectionParams ParseConnectionTarget(const std::string& text);
 
 class TKVDBConnection {
 public:

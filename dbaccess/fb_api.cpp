@@ -1,5 +1,7 @@
 #include "dbaccess/fb_api.h"
 
+#include "support/ansi.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -44,7 +46,9 @@ void Throw(Firebird::IStatus* status) {
     fb_sqlstate(state, vector);
     long code = (vector && vector[0] == isc_arg_gds) ? static_cast<long>(vector[1]) : 0;
     // The formatted status puts each part on its own line; one line reads better in a message box.
-    std::string message(text);
+    // Firebird words its messages in the connection's character set (values quoted in a constraint
+    // message, for instance); the system's messages are UTF-8.
+    std::string message = AnsiToUtf8(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
         message.pop_back();
     throw EFirebirdError(message, std::string(state, strnlen(state, 5)), static_cast<int>(code));
