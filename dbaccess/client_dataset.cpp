@@ -178,8 +178,10 @@ unsigned TKVClientDataSet::ExecSQL() {
     EnsureStatement();
     std::vector<TDbValue> out;
     unsigned n = stmt_.Execute(params_.Values(), &out);
+    // A single statement outside a transaction is committed at once, as callers of Execute expect
+    // (another connection may need the rows it changed right away).
     if (!conn_.InTransaction())
-        conn_.MaybeCommitWork();
+        conn_.CommitWork();
     return n;
 }
 

@@ -56,7 +56,8 @@ public:
     void Close();
     bool Active() const { return state_ != TDataSetState::dsInactive; }
     TDataSetState State() const { return state_; }
-    // Runs the command as a statement (no rows); the number of rows it changed.
+    // Runs the command as a statement (no rows); the number of rows it changed. Outside an explicit
+    // transaction it is committed at once, together with the connection's pending work.
     unsigned ExecSQL();
 
     // --- navigation
