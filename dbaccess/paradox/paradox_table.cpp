@@ -358,16 +358,12 @@ struct TParadoxTable::Impl {
         case PxFieldType::Logical:
             return cmp(static_cast<int>(p[0] & 0x7F), key.AsBoolean() ? 1 : 0);
         case PxFieldType::Date:
-            return cmp(px::DecodeInt(p, 4),
-                       static_cast<int64_t>(std::floor(key.AsDateTime())) + px::kDateDelta);
-        case PxFieldType::Time: {
-            const double t = key.AsDateTime();
-            return cmp(px::DecodeInt(p, 4), std::llround((t - std::floor(t)) * kMsPerDay));
-        }
+            return cmp(px::DecodeInt(p, 4), static_cast<int64_t>(DateOf(key.AsDateTime())) + px::kDateDelta);
+        case PxFieldType::Time:
+            return cmp(px::DecodeInt(p, 4), std::llround(TimeOf(key.AsDateTime()) * kMsPerDay));
         case PxFieldType::Timestamp: {
             const double t = key.AsDateTime();
-            const double ms =
-                (std::floor(t) + px::kDateDelta) * kMsPerDay + std::round((t - std::floor(t)) * kMsPerDay);
+            const double ms = (DateOf(t) + px::kDateDelta) * kMsPerDay + std::round(TimeOf(t) * kMsPerDay);
             return cmp(px::DecodeDouble(p), ms);
         }
         case PxFieldType::Number:

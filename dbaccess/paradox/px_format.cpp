@@ -211,8 +211,8 @@ Header ParseHeader(const uint8_t* data, size_t size, const std::string& what) {
     if (HasDataHeader(h.fileType, h.versionId)) {
         if (h.headerSize < kDataHeaderEnd)
             Corrupt(what, "Kopf zu kurz");
-        if (h.encryption == 0)
-            h.encryption = Le32(data + 0x5C);
+        // Paradox 4+ files keep the check value in the data part; the old word may hold other bits.
+        h.encryption = Le32(data + 0x5C);
         h.codePage = Le16(data + 0x6A);
         pos = kDataHeaderEnd;
     }
