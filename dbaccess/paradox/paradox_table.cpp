@@ -105,6 +105,72 @@ bool BcdToDecimal(const uint8_t* p, int scale, Decimal& out) {
     return true;
 }
 
+// Dates and times in the usual German forms are written digit by digit: the general formatter parses
+// its format string on every call, which dominated a full table scan.
+void Put2(std::string& s, int v) {
+    s.push_back(static_cast<char>('0' + v / 10 % 10));
+    s.push_back(static_cast<char>('0' + v % 10));
+}
+
+bool FastDate(const FormatSettings& fs, TDateTime dt, std::string& out) {
+    char sep;
+    if (fs.shortDateFormat == "dd.mm.yyyy")
+        sep = '.';
+    else if (fs.shortDateFormat == "dd/mm/yyyy")
+        sep = fs.dateSeparator;
+    else
+        return false;
+    const DateParts d = DecodeDate(dt);
+    if (d.year < 1000 || d.year > 9999)
+        return false;
+    Put2(out, d.day);
+    out.push_back(sep);
+    Put2(out, d.month);
+    out.push_back(sep);
+    Put2(out, d.year / 100);
+    Put2(out, d.year % 100);
+    return true;
+}
+
+bool FastTime(const FormatSettings& fs, TDateTime dt, std::string& out) {
+    if (fs.longTimeFormat != "hh:nn:ss")
+        return false;
+    const TimeParts t = DecodeTime(dt);
+    Put2(out, t.hour);
+    out.push_back(fs.timeSeparator);
+    Put2(out, t.minute);
+    out.push_back(fs.timeSeparator);
+    Put2(out, t.second);
+    return true;
+}
+
+std::string DateText(TDateTime dt) {
+    std::string s;
+    if (FastDate(GlobalFormatSettings(), dt, s))
+        return s;
+    return DateToStr(dt);
+}
+
+std::string TimeText(TDateTime dt) {
+    std::string s;
+    if (FastTime(GlobalFormatSettings(), dt, s))
+        return s;
+    return TimeToStr(dt);
+}
+
+std::string DateTimeText(TDateTime dt) {
+    const FormatSettings& fs = GlobalFormatSettings();
+    std::string s;
+    if (!FastDate(fs, dt, s))
+        return DateTimeToStr(dt);
+    if (TimeOf(dt) == 0)
+        return s;
+    s.push_back(' ');
+    if (!FastTime(fs, dt, s))
+        return DateTimeToStr(dt);
+    return s;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -124,7 +190,8 @@ struct TParadoxTable::Impl {
     px::Header header;
     const PxByteTable* toAnsi = nullptr;
     const PxByteTable* fromAnsi = nullptr;
-    uint32_t mbCheck = 0; // blob blocks are scrambled with this check value
+    bool identity = false; // the code page is Windows-1252 already
+    uint32_t mbCheck = 0;  // blob blocks are scrambled with this check value
     std::vector<TParadoxField> fields;
     std::map<std::string, size_t> byName; // upper-case Windows-1252 name -> position
     std::vector<std::string> folderNames;
@@ -170,9 +237,10 @@ struct TParadoxTable::Impl {
     }
 
     std::string FieldText(const uint8_t* p, size_t n) const {
-        size_t len = 0;
-        while (len < n && p[len])
-            ++len;
+        const void* nul = std::memchr(p, 0, n);
+        const size_t len = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) : n;
+        if (identity)
+            return std::string(reinterpret_cast<const char*>(p), len);
         std::string out;
         PxTranslate(*toAnsi, reinterpret_cast<const char*>(p), len, out);
         return out;
@@ -531,11 +599,11 @@ std::string TParadoxField::AsString() const {
     case PxFieldType::Logical:
         return (p[0] & 0x7F) ? "True" : "False";
     case PxFieldType::Date:
-        return DateToStr(AsDateTime());
+        return DateText(AsDateTime());
     case PxFieldType::Time:
-        return TimeToStr(AsDateTime());
+        return TimeText(AsDateTime());
     case PxFieldType::Timestamp:
-        return DateTimeToStr(AsDateTime());
+        return DateTimeText(AsDateTime());
     default:
         return {};
     }
@@ -758,6 +826,9 @@ void TParadoxTable::Open() {
         const int cp = h.codePage ? h.codePage : 437;
         t.toAnsi = &PxCodePageToAnsi(cp);
         t.fromAnsi = &PxAnsiToCodePage(cp);
+        t.identity = true;
+        for (int i = 0; i < 256 && t.identity; ++i)
+            t.identity = (*t.toAnsi)[static_cast<size_t>(i)] == i;
         if (h.fileType == px::kIndexedDb && h.keyFields == 0)
             t.Corrupt("Tabelle mit Schlüssel ohne Schlüsselfelder");
         t.LoadBlocks();
