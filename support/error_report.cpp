@@ -3,6 +3,7 @@
 #include "support/ansi.h"
 #include "support/errors.h"
 #include "support/format_settings.h"
+#include "support/program_folder.h"
 
 #define BACKWARD_HAS_DW 1
 #include <backward.hpp>
@@ -234,14 +235,6 @@ std::optional<TModuleVersion> ParseDottedVersion(std::string_view text) {
         v.Number[i] = numbers[i];
     v.Text = std::string(text);
     return v;
-}
-
-// The program's folder: where the program writes its files.
-std::filesystem::path ProgramFolder() {
-    if (const char* home = std::getenv("ZBPV_HOME"); home && *home)
-        return home;
-    const char* user = std::getenv("HOME");
-    return std::filesystem::path(user && *user ? user : ".") / ".local" / "share" / "zbpv";
 }
 
 int MonthOfAbbreviation(std::string_view name) {
