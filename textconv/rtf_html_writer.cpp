@@ -1,0 +1,236 @@
+#include "textconv/rtf_html_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zbpv {
+
+namespace {
+
+// A buffer longer than this that ends with a tag is written out even without a line break.
+constexpr size_t kShortBuffer = 100;
+// An uncleaned short buffer is kept for the last line; beyond this size it gives way to its cleaned
+// form so that a run of removable pairs cannot make every Emit rescan a long text.
+constexpr size_t kMaxUncleaned = 4096;
+
+const char* const kFormattingPairs[] = {"<B></B>",
+                                        "<I></I>",
+                                        "<U></U>",
+                                        "</B><B>",
+                                        "</I><I>",
+                                        "</U><U>",
+                                        "<SUP></SUP>",
+                                        "<SUB></SUB>",
+                                        "<S></S>",
+                                        "</SUP><SUP>",
+                                        "</SUB><SUB>",
+                                        "</S><S>",
+                                        "<CENTER></CENTER>",
+                                        "</CENTER><CENTER>",
+                                        "<DIV ALIGN=right></DIV>",
+                                        "</DIV><DIV ALIGN=right>"};
+const char* const kListPairs[] = {"<UL></UL>", "</UL><UL>"};
+const char* const kSizeSteps[] = {"-2", "-1", "+0", "+1", "+2", "+3", "+4"};
+
+inline char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool MatchesNoCase(const char* text, std::string_view pattern) {
+    for (size_t i = 0; i < pattern.size(); ++i)
+        if (Lower(text[i]) != Lower(pattern[i]))
+            return false;
+    return true;
+}
+
+// Removes every non-overlapping occurrence, left to right, in one pass.
+bool RemoveAllNoCase(std::string& text, std::string_view pattern) {
+    const size_t n = text.size(), m = pattern.size();
+    if (m == 0 || n < m)
+        return false;
+    char* d = text.data();
+    size_t i = 0, j = 0;
+    bool removed = false;
+    while (i < n) {
+        if (d[i] == pattern[0] && i + m <= n && MatchesNoCase(d + i, pattern)) {
+            i += m;
+            removed = true;
+            continue;
+        }
+        d[j++] = d[i++];
+    }
+    text.resize(j);
+    return removed;
+}
+
+} // namespace
+
+TRtfHtmlWriter::TRtfHtmlWriter(bool optimize) : optimize_(optimize) {
+    if (optimize_)
+        for (const char* step : kSizeSteps)
+            registered_.push_back(std::string("<FONT SIZE=") + step + "></FONT>");
+    RebuildPatterns();
+}
+
+void TRtfHtmlWriter::RegisterPair(std::string pair) {
+    if (!optimize_ || std::find(registered_.begin(), registered_.end(), pair) != registered_.end())
+        return;
+    registered_.push_back(std::move(pair));
+    RebuildPatterns();
+}
+
+void TRtfHtmlWriter::RebuildPatterns() {
+    patterns_.clear();
+    if (optimize_)
+        patterns_.insert(patterns_.end(), std::begin(kFormattingPairs), std::end(kFormattingPairs));
+    patterns_.insert(patterns_.end(), std::begin(kListPairs), std::end(kListPairs));
+    if (optimize_)
+        patterns_.insert(patterns_.end(), registered_.rbegin(), registered_.rend());
+    maxPattern_ = 0;
+    for (const auto& p : patterns_)
+        maxPattern_ = std::max(maxPattern_, p.size());
+}
+
+bool TRtfHtmlWriter::Clean(std::string& text) const {
+    bool any = false;
+    // Every pair is two adjacent tags, so a text without "><" has nothing to remove.
+    while (text.find("><") != std::string::npos) {
+        bool changed = false;
+        for (const auto& p : patterns_)
+            changed |= RemoveAllNoCase(text, p);
+        if (!changed)
+            break;
+        any = true;
+    }
+    return any;
+}
+
+void TRtfHtmlWriter::WriteLine(std::string_view line) {
+    out_.append(line);
+    out_.append("\r\n");
+}
+
+void TRtfHtmlWriter::FlushRest() {
+    WriteLine(buf_);
+    buf_.clear();
+    bufClean_ = true;
+    cleanLen_ = 0;
+}
+
+std::string TRtfHtmlWriter::LinkURLs(std::string_view text) {
+    static constexpr std::string_view kScheme = "http://";
+    size_t at = text.find(kScheme);
+    if (at == std::string_view::npos)
+        return std::string(text);
+    std::string result;
+    result.reserve(text.size() + 32);
+    size_t from = 0;
+    while (at != std::string_view::npos) {
+        // A double quote ends the address too: inside the HREF attribute it would end the value.
+        size_t end = text.find_first_of("< ,\"", at + kScheme.size());
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view url = text.substr(at, end - at);
+        result.append(text.substr(from, at - from));
+        result.append("<A HREF=\"").append(url).append("\">").append(url).append("</A>");
+        from = end;
+        at = text.find(kScheme, end);
+    }
+    result.append(text.substr(from));
+    return result;
+}
+
+void TRtfHtmlWriter::Emit(std::string_view text) {
+    if (text.empty())
+        return;
+    // Every removable pair and both cut marks end with '>': text without one can neither complete a
+    // pair nor a cut point, so appending it to a clean buffer needs no work.
+    if (text.find('>') == std::string_view::npos) {
+        if (bufClean_) {
+            buf_.append(text);
+        } else if (cleanLen_ + text.size() <= kShortBuffer) {
+            buf_.append(text);
+            cleanLen_ += text.size();
+        } else {
+            Clean(buf_);
+            buf_.append(text);
+            bufClean_ = true;
+        }
+        return;
+    }
+
+    // A clean buffer can only change near its end: each removal takes at least one character of
+    // the new text and at most one pattern's length of the old buffer.
+    size_t prefix = 0;
+    if (bufClean_) {
+        size_t window = (text.size() + 1) * maxPattern_;
+        if (buf_.size() > window)
+            prefix = buf_.size() - window;
+    }
+    work_.assign(buf_, prefix, std::string::npos);
+    work_.append(text);
+    const bool changed = Clean(work_);
+
+    // Cut points: after the first "<P>", else after the first "<BR>". The untouched prefix holds
+    // neither, because a clean buffer never keeps a cut point.
+    size_t pos = 0;
+    size_t noParagraphFrom = std::string::npos; // no "<P>" at or after this position
+    bool first = true;
+    for (;;) {
+        size_t cut = std::string::npos;
+        if (noParagraphFrom == std::string::npos || pos < noParagraphFrom) {
+            size_t p = work_.find("<P>", pos);
+            if (p != std::string::npos)
+                cut = p + 3;
+            else
+                noParagraphFrom = pos;
+        }
+        if (cut == std::string::npos) {
+            size_t b = work_.find("<BR>", pos);
+            if (b != std::string::npos)
+                cut = b + 4;
+        }
+        if (cut == std::string::npos)
+            break;
+        if (first) {
+            std::string line(buf_, 0, prefix);
+            line.append(work_, 0, cut);
+            WriteLine(LinkURLs(line));
+            first = false;
+        } else {
+            WriteLine(LinkURLs(std::string_view(work_).substr(pos, cut - pos)));
+        }
+        pos = cut;
+    }
+
+    if (first) {
+        // No cut point: a short text stays as it was, uncleaned.
+        if (prefix + work_.size() <= kShortBuffer) {
+            const bool wasClean = bufClean_;
+            buf_.append(text);
+            if (changed || !wasClean) {
+                bufClean_ = false;
+                cleanLen_ = prefix + work_.size();
+                if (buf_.size() > kMaxUncleaned) {
+                    buf_.resize(prefix);
+                    buf_.append(work_);
+                    bufClean_ = true;
+                }
+            }
+            return;
+        }
+        buf_.resize(prefix);
+        buf_.append(work_);
+    } else {
+        buf_.assign(work_, pos, std::string::npos);
+    }
+    bufClean_ = true;
+    cleanLen_ = 0;
+    const size_t n = buf_.size();
+    if (n > kShortBuffer && buf_[n - 1] == '>' && buf_[n - 2] != 'L' && buf_[n - 2] != 'A') {
+        WriteLine(LinkURLs(buf_));
+        buf_.clear();
+    }
+}
+
+} // namespace zbpv
