@@ -222,14 +222,16 @@ TRtfConverter::TRtfConverter(std::string_view rtf, const RtfOptions& options)
     // Lines end with CR LF, LF or CR; each end becomes one '\n', which is never a character of the
     // document but ends a control word.
     s_.reserve(rtf.size());
-    for (size_t i = 0; i < rtf.size(); ++i) {
-        char c = rtf[i];
-        if (c == '\r') {
-            if (i + 1 < rtf.size() && rtf[i + 1] == '\n')
-                ++i;
-            c = '\n';
-        }
-        s_ += c;
+    for (size_t i = 0; i < rtf.size();) {
+        const void* cr = std::memchr(rtf.data() + i, '\r', rtf.size() - i);
+        const size_t end = cr ? size_t(static_cast<const char*>(cr) - rtf.data()) : rtf.size();
+        s_.append(rtf, i, end - i);
+        if (end == rtf.size())
+            break;
+        s_ += '\n';
+        i = end + 1;
+        if (i < rtf.size() && rtf[i] == '\n')
+            ++i;
     }
     styleBudget_ = 4 * s_.size() + 65536;
     tocStyle_.fill(-1);
@@ -353,20 +355,38 @@ void TRtfConverter::PlainText() {
     // Further characters need no tags while nothing is pending; they go out as one run.
     if (!formatChanged_ && !paragraphStart_ && !itemClosed_ && !headingAnchorPending_ &&
         !(tocParagraph_ && tocLinkPending_)) {
-        const bool hidden = fmt_.Hidden, caps = fmt_.Caps;
-        while (pos_ < s_.size()) {
-            char c = s_[pos_];
-            if (c == '{' || c == '}' || c == '\\')
-                break;
-            ++pos_;
-            if (c == '\n' || hidden)
-                continue;
-            if (caps && IsLower(c))
-                c = char(c - 'a' + 'A');
-            AppendEscaped(t, c);
-        }
+        AppendRun(t, fmt_);
     }
     Emit(t);
+}
+
+void TRtfConverter::AppendRun(std::string& out, const Tr2hFormat& f) {
+    const size_t n = s_.size();
+    while (pos_ < n) {
+        // The longest stretch that needs no escaping goes out in one piece.
+        size_t end = pos_;
+        while (end < n) {
+            const char c = s_[end];
+            if (c == '{' || c == '}' || c == '\\' || c == '\n' || c == '<' || c == '>' || c == '&' ||
+                (f.Caps && IsLower(c)))
+                break;
+            ++end;
+        }
+        if (!f.Hidden)
+            out.append(s_, pos_, end - pos_);
+        pos_ = end;
+        if (pos_ >= n)
+            break;
+        char c = s_[pos_];
+        if (c == '{' || c == '}' || c == '\\')
+            break;
+        ++pos_;
+        if (c == '\n' || f.Hidden)
+            continue;
+        if (f.Caps && IsLower(c))
+            c = char(c - 'a' + 'A');
+        AppendEscaped(out, c);
+    }
 }
 
 void TRtfConverter::BeforeText() {
@@ -1095,19 +1115,8 @@ void TRtfConverter::Table() {
             ++pos_;
             FormatText(std::string_view(&c, 1), tf, t);
             if (!formatChanged_ && !paragraphStart_ && !headingAnchorPending_ &&
-                !(tocParagraph_ && tocLinkPending_)) {
-                while (pos_ < s_.size()) {
-                    char d = s_[pos_];
-                    if (d == '{' || d == '}' || d == '\\')
-                        break;
-                    ++pos_;
-                    if (d == '\n' || tf.Hidden)
-                        continue;
-                    if (tf.Caps && IsLower(d))
-                        d = char(d - 'a' + 'A');
-                    AppendEscaped(t, d);
-                }
-            }
+                !(tocParagraph_ && tocLinkPending_))
+                AppendRun(t, tf);
             put();
             continue;
         }

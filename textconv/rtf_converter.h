@@ -75,6 +75,8 @@ private:
     void SkipGroup();
     bool ReadHex(char (&hex)[2]);
     void PlainText();
+    // The characters up to the next brace or backslash, escaped, onto `out`.
+    void AppendRun(std::string& out, const Tr2hFormat& f);
 
     // Formatting.
     void ControlWord(std::string_view word, Tr2hFormat& f, std::string& out);

@@ -87,14 +87,31 @@ void TRtfHtmlWriter::RebuildPatterns() {
     if (optimize_)
         patterns_.insert(patterns_.end(), registered_.rbegin(), registered_.rend());
     maxPattern_ = 0;
-    for (const auto& p : patterns_)
+    joints_.clear();
+    for (const auto& p : patterns_) {
         maxPattern_ = std::max(maxPattern_, p.size());
+        joints_.push_back(p.find("><"));
+    }
+}
+
+bool TRtfHtmlWriter::AnyPattern(const std::string& text) const {
+    // Every pair is two adjacent tags: look only where "><" occurs.
+    for (size_t j = text.find("><"); j != std::string::npos; j = text.find("><", j + 1)) {
+        for (size_t k = 0; k < patterns_.size(); ++k) {
+            const size_t at = joints_[k];
+            const std::string& p = patterns_[k];
+            if (j >= at && j - at + p.size() <= text.size() && MatchesNoCase(text.data() + (j - at), p))
+                return true;
+        }
+    }
+    return false;
 }
 
 bool TRtfHtmlWriter::Clean(std::string& text) const {
+    if (!AnyPattern(text))
+        return false;
     bool any = false;
-    // Every pair is two adjacent tags, so a text without "><" has nothing to remove.
-    while (text.find("><") != std::string::npos) {
+    for (;;) {
         bool changed = false;
         for (const auto& p : patterns_)
             changed |= RemoveAllNoCase(text, p);

@@ -32,11 +32,13 @@ public:
 private:
     // Runs the removal passes until nothing changes; true when something was removed.
     bool Clean(std::string& text) const;
+    bool AnyPattern(const std::string& text) const;
     void RebuildPatterns();
 
     bool optimize_;
     std::vector<std::string> registered_;
     std::vector<std::string> patterns_; // in the order the passes try them
+    std::vector<size_t> joints_;        // where "><" lies in each pattern
     size_t maxPattern_ = 0;
 
     std::string buf_;
