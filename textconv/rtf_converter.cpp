@@ -554,6 +554,7 @@ void TRtfConverter::ExpandStyle(int style, size_t wordStart) {
             e.end = e.end >= pos_ ? e.end - pos_ + gap + len : gap;
         s_.swap(rebuilt);
         pos_ = gap;
+        noOpenBraceFrom_ = std::string::npos;
     }
     expanding_.push_back({style, pos_ + len});
 }
@@ -1320,8 +1321,10 @@ void TRtfConverter::FontTable() {
             pos_ = u; // the brace that closes the font table
             return;
         }
-        const size_t next = s_.find('{', t + 1);
+        // Remembered, so that many broken font tables cannot each search to the end again.
+        const size_t next = t + 1 >= noOpenBraceFrom_ ? std::string::npos : s_.find('{', t + 1);
         if (next == std::string::npos) {
+            noOpenBraceFrom_ = std::min(noOpenBraceFrom_, t + 1);
             pos_ = t + 1;
             return;
         }

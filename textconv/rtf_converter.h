@@ -112,6 +112,7 @@ private:
     std::string s_; // the input, every line end reduced to '\n'
     size_t pos_ = 0;
     size_t styleBudget_ = 0;
+    size_t noOpenBraceFrom_ = std::string::npos; // no '{' at or after this position
     std::vector<TExpansion> expanding_;
 
     TRtfHtmlWriter writer_;

@@ -43,23 +43,30 @@ bool MatchesNoCase(const char* text, std::string_view pattern) {
     return true;
 }
 
-// Removes every non-overlapping occurrence, left to right, in one pass.
-bool RemoveAllNoCase(std::string& text, std::string_view pattern) {
-    const size_t n = text.size(), m = pattern.size();
-    if (m == 0 || n < m)
+// Removes every non-overlapping occurrence lying inside [lo, hi), left to right, in one pass; hi
+// follows the removals. Each removal point is recorded in [minJoint, maxJoint].
+bool RemoveAllNoCase(std::string& text, std::string_view pattern, size_t lo, size_t& hi, size_t& minJoint,
+                     size_t& maxJoint) {
+    const size_t m = pattern.size(), end = hi, n = text.size();
+    if (m == 0 || end < lo + m)
         return false;
     char* d = text.data();
-    size_t i = 0, j = 0;
+    size_t i = lo, j = lo;
     bool removed = false;
     while (i < n) {
-        if (d[i] == pattern[0] && i + m <= n && MatchesNoCase(d + i, pattern)) {
+        if (i + m <= end && d[i] == pattern[0] && MatchesNoCase(d + i, pattern)) {
             i += m;
+            minJoint = std::min(minJoint, j);
+            maxJoint = std::max(maxJoint, j);
             removed = true;
             continue;
         }
+        if (!removed && i >= end)
+            return false;
         d[j++] = d[i++];
     }
     text.resize(j);
+    hi = end - (n - j);
     return removed;
 }
 
@@ -110,14 +117,20 @@ bool TRtfHtmlWriter::AnyPattern(const std::string& text) const {
 bool TRtfHtmlWriter::Clean(std::string& text) const {
     if (!AnyPattern(text))
         return false;
+    // The passes repeat until nothing changes. After the first, a new pair can only have formed
+    // where something was just removed, so each later pass looks only around those points.
+    size_t lo = 0, hi = text.size();
     bool any = false;
     for (;;) {
         bool changed = false;
+        size_t minJoint = std::string::npos, maxJoint = 0;
         for (const auto& p : patterns_)
-            changed |= RemoveAllNoCase(text, p);
+            changed |= RemoveAllNoCase(text, p, lo, hi, minJoint, maxJoint);
         if (!changed)
             break;
         any = true;
+        lo = minJoint > maxPattern_ ? minJoint - maxPattern_ : 0;
+        hi = std::min(text.size(), maxJoint + maxPattern_);
     }
     return any;
 }
@@ -130,8 +143,8 @@ void TRtfHtmlWriter::WriteLine(std::string_view line) {
 void TRtfHtmlWriter::FlushRest() {
     WriteLine(buf_);
     buf_.clear();
+    clean_.clear();
     bufClean_ = true;
-    cleanLen_ = 0;
 }
 
 std::string TRtfHtmlWriter::LinkURLs(std::string_view text) {
@@ -161,35 +174,32 @@ void TRtfHtmlWriter::Emit(std::string_view text) {
     if (text.empty())
         return;
     // Every removable pair and both cut marks end with '>': text without one can neither complete a
-    // pair nor a cut point, so appending it to a clean buffer needs no work.
+    // pair nor a cut point, so appending it to a clean text needs no work.
     if (text.find('>') == std::string_view::npos) {
-        if (bufClean_) {
-            buf_.append(text);
-        } else if (cleanLen_ + text.size() <= kShortBuffer) {
-            buf_.append(text);
-            cleanLen_ += text.size();
-        } else {
-            Clean(buf_);
-            buf_.append(text);
-            bufClean_ = true;
+        buf_.append(text);
+        if (!bufClean_) {
+            clean_.append(text);
+            if (clean_.size() > kShortBuffer || buf_.size() > kMaxUncleaned) {
+                buf_.swap(clean_);
+                bufClean_ = true;
+            }
         }
         return;
     }
 
-    // A clean buffer can only change near its end: each removal takes at least one character of
-    // the new text and at most one pattern's length of the old buffer.
+    // The clean form of the buffer; it can only change near its end: each removal takes at least
+    // one character of the new text and at most one pattern's length of the old text.
+    const std::string& base = bufClean_ ? buf_ : clean_;
     size_t prefix = 0;
-    if (bufClean_) {
-        size_t window = (text.size() + 1) * maxPattern_;
-        if (buf_.size() > window)
-            prefix = buf_.size() - window;
-    }
-    work_.assign(buf_, prefix, std::string::npos);
+    const size_t window = (text.size() + 1) * maxPattern_;
+    if (base.size() > window)
+        prefix = base.size() - window;
+    work_.assign(base, prefix, std::string::npos);
     work_.append(text);
     const bool changed = Clean(work_);
 
     // Cut points: after the first "<P>", else after the first "<BR>". The untouched prefix holds
-    // neither, because a clean buffer never keeps a cut point.
+    // neither, because a kept buffer never has a cut point.
     size_t pos = 0;
     size_t noParagraphFrom = std::string::npos; // no "<P>" at or after this position
     bool first = true;
@@ -210,7 +220,7 @@ void TRtfHtmlWriter::Emit(std::string_view text) {
         if (cut == std::string::npos)
             break;
         if (first) {
-            std::string line(buf_, 0, prefix);
+            std::string line(base, 0, prefix);
             line.append(work_, 0, cut);
             WriteLine(LinkURLs(line));
             first = false;
@@ -221,28 +231,32 @@ void TRtfHtmlWriter::Emit(std::string_view text) {
     }
 
     if (first) {
-        // No cut point: a short text stays as it was, uncleaned.
         if (prefix + work_.size() <= kShortBuffer) {
-            const bool wasClean = bufClean_;
+            // No cut point and short: the buffer keeps its uncleaned text, the clean form goes on.
+            if (bufClean_ && !changed) {
+                buf_.append(text);
+                return;
+            }
+            clean_.assign(base, 0, prefix); // base may be clean_ itself: prefix is 0 then
+            clean_.append(work_);
             buf_.append(text);
-            if (changed || !wasClean) {
-                bufClean_ = false;
-                cleanLen_ = prefix + work_.size();
-                if (buf_.size() > kMaxUncleaned) {
-                    buf_.resize(prefix);
-                    buf_.append(work_);
-                    bufClean_ = true;
-                }
+            bufClean_ = false;
+            if (buf_.size() > kMaxUncleaned) {
+                buf_.swap(clean_);
+                bufClean_ = true;
             }
             return;
         }
-        buf_.resize(prefix);
+        if (bufClean_) {
+            buf_.resize(prefix);
+        } else {
+            buf_.assign(clean_, 0, prefix);
+        }
         buf_.append(work_);
     } else {
         buf_.assign(work_, pos, std::string::npos);
     }
     bufClean_ = true;
-    cleanLen_ = 0;
     const size_t n = buf_.size();
     if (n > kShortBuffer && buf_[n - 1] == '>' && buf_[n - 2] != 'L' && buf_[n - 2] != 'A') {
         WriteLine(LinkURLs(buf_));

@@ -42,10 +42,10 @@ private:
     size_t maxPattern_ = 0;
 
     std::string buf_;
-    // Whether buf_ is free of removable pairs; while it is not, cleanLen_ is the length of its
-    // cleaned form (a short buffer keeps its uncleaned text).
+    // Whether buf_ is free of removable pairs; while it is not, clean_ is its cleaned form (a short
+    // buffer keeps its uncleaned text for the last line).
     bool bufClean_ = true;
-    size_t cleanLen_ = 0;
+    std::string clean_;
     std::string out_;
     std::string work_;
 };
