@@ -915,7 +915,7 @@ std::string TRtfConverter::FaceTag(int32_t fontNumber) const {
 void TRtfConverter::OpenTags(const Tr2hFormat& f, std::string& out) {
     auto open = [&](const char* tag, TTag closer) {
         out += tag;
-        tags_.push_back(closer);
+        tags_.push_back({closer});
     };
     if (f.Bold)
         open("<B>", tagB);
@@ -931,21 +931,21 @@ void TRtfConverter::OpenTags(const Tr2hFormat& f, std::string& out) {
         open("<S>", tagS);
     if (f.Color >= 0) {
         out += ColorTag(f.Color);
-        tags_.push_back(tagFont);
+        tags_.push_back({tagFont});
     }
     if (f.FontNumber >= 0) {
         out += FaceTag(f.FontNumber);
-        tags_.push_back(tagFont);
+        tags_.push_back({tagFont});
     }
     if (f.FontSize >= 0) {
         out += RtfSizeTag(f.FontSize);
-        tags_.push_back(tagFont);
+        tags_.push_back({tagFont});
     }
 }
 
 void TRtfConverter::PopAllTags(std::string& out) {
     for (auto it = tags_.rbegin(); it != tags_.rend(); ++it)
-        out += kCloseTag[*it];
+        out += kCloseTag[it->opened];
     tags_.clear();
 }
 

@@ -52,6 +52,10 @@ private:
     enum class TTableState { RowStart, InCell, AfterRow };
     enum class TAlign { None, Center, Right };
     enum TTag : uint8_t { tagB, tagI, tagU, tagSub, tagSup, tagS, tagFont };
+    // An entry of the tag stack: the kind of tag opened, which names its closing tag.
+    struct stackelem {
+        TTag opened;
+    };
     struct TFont {
         int32_t number = 0;
         std::string name;
@@ -118,7 +122,7 @@ private:
     TRtfHtmlWriter writer_;
     Tr2hFormat fmt_;
     std::vector<Tr2hFormat> groups_;
-    std::vector<TTag> tags_;
+    std::vector<stackelem> tags_;
     TAlign openAlign_ = TAlign::None;
     bool inTable_ = false;
 

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static constexpr std::string_view kTail = "</BODY>\r\n</HTML>\r\n";
     if (html.size() < kTail.size() || html.compare(html.size() - kTail.size(), kTail.size(), kTail) != 0)
         std::abort();
-    if (html.size() > 64 * rtf.size() + 4096)
+    if (html.size() > 100 * rtf.size() + 4096)
         std::abort();
     return 0;
 }

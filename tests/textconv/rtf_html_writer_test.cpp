@@ -13,9 +13,22 @@ class ReferenceWriter {
 public:
     explicit ReferenceWriter(bool optimize) {
         if (optimize)
-            patterns_ = {"<B></B>", "<I></I>", "<U></U>", "</B><B>", "</I><I>", "</U><U>", "<SUP></SUP>",
-                         "<SUB></SUB>", "<S></S>", "</SUP><SUP>", "</SUB><SUB>", "</S><S>", "<CENTER></CENTER>",
-                         "</CENTER><CENTER>", "<DIV ALIGN=right></DIV>", "</DIV><DIV ALIGN=right>"};
+            patterns_ = {"<B></B>",
+                         "<I></I>",
+                         "<U></U>",
+                         "</B><B>",
+                         "</I><I>",
+                         "</U><U>",
+                         "<SUP></SUP>",
+                         "<SUB></SUB>",
+                         "<S></S>",
+                         "</SUP><SUP>",
+                         "</SUB><SUB>",
+                         "</S><S>",
+                         "<CENTER></CENTER>",
+                         "</CENTER><CENTER>",
+                         "<DIV ALIGN=right></DIV>",
+                         "</DIV><DIV ALIGN=right>"};
         patterns_.push_back("<UL></UL>");
         patterns_.push_back("</UL><UL>");
         if (optimize)
@@ -81,10 +94,29 @@ private:
 };
 
 TEST(RtfHtmlWriter, SameLinesAsCleaningTheWholeBufferEveryTime) {
-    const std::vector<std::string> tokens = {
-        "<UL>", "</UL>", "<ul>", "<B>", "</B>", "<I>", "</I>", "<CENTER>", "</CENTER>", "<FONT SIZE=+0>",
-        "<FONT SIZE=-2>", "</FONT>", "x", "http://a.de,", "<BR>", "<P>", "<LI type=disc>", "</LI>", "</A>",
-        std::string(40, 'y'), "</UL></UL><UL><UL>", "<B><I></I></B>", "z<BR>w<BR>v<P>"};
+    const std::vector<std::string> tokens = {"<UL>",
+                                             "</UL>",
+                                             "<ul>",
+                                             "<B>",
+                                             "</B>",
+                                             "<I>",
+                                             "</I>",
+                                             "<CENTER>",
+                                             "</CENTER>",
+                                             "<FONT SIZE=+0>",
+                                             "<FONT SIZE=-2>",
+                                             "</FONT>",
+                                             "x",
+                                             "http://a.de,",
+                                             "<BR>",
+                                             "<P>",
+                                             "<LI type=disc>",
+                                             "</LI>",
+                                             "</A>",
+                                             std::string(40, 'y'),
+                                             "</UL></UL><UL><UL>",
+                                             "<B><I></I></B>",
+                                             "z<BR>w<BR>v<P>"};
     std::mt19937 random(4711);
     for (bool optimize : {false, true}) {
         for (int round = 0; round < 150; ++round) {
@@ -107,7 +139,8 @@ TEST(RtfHtmlWriter, SameLinesAsCleaningTheWholeBufferEveryTime) {
 }
 
 TEST(RtfHtmlWriter, LinkURLs) {
-    EXPECT_EQ(TRtfHtmlWriter::LinkURLs("a http://x.de/b c"), R"(a <A HREF="http://x.de/b">http://x.de/b</A> c)");
+    EXPECT_EQ(TRtfHtmlWriter::LinkURLs("a http://x.de/b c"),
+              R"(a <A HREF="http://x.de/b">http://x.de/b</A> c)");
     EXPECT_EQ(TRtfHtmlWriter::LinkURLs("http://x.de<BR>"), R"(<A HREF="http://x.de">http://x.de</A><BR>)");
     EXPECT_EQ(TRtfHtmlWriter::LinkURLs("http://a,http://b"),
               R"(<A HREF="http://a">http://a</A>,<A HREF="http://b">http://b</A>)");

@@ -128,6 +128,16 @@ const Case kCases[] = {
     {"Superscript", R"({\rtf1 a{\super 2}{\sub x}{\strike s}{\ul u}\par})",
      "a<SUP>2</SUP><SUB>x</SUB><S>s</S><U>u</U><BR>|"},
     {"PlainClosesTags", R"({\rtf1 \b\i a\plain b\par})", "<B><I>a</I></B>b<BR>|"},
+    // A mail body as rich-edit controls save it.
+    {"RichEditMail",
+     "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1031{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}"
+     "{\\f1\\fnil\\fcharset2 Symbol;}}\r\n{\\colortbl ;\\red0\\green0\\blue255;}\r\n"
+     "{\\*\\generator Msftedit 5.41.21.2510;}\\viewkind4\\uc1\\pard\\f0\\fs20 Hallo Herr M\\'fcller,\\par\r\n"
+     "\\par\r\nanbei {\\b die Unterlagen} f\\'fcr \\cf1 Sie\\cf0 .\\par\r\n}\r\n",
+     R"(<FONT FACE="Arial"><FONT SIZE=-1>Hallo Herr M&uuml;ller,</FONT></FONT><BR>|<BR>|)"
+     R"(<FONT FACE="Arial"><FONT SIZE=-1>anbei </FONT></FONT><B><FONT FACE="Arial"><FONT SIZE=-1>die Unterlagen</FONT></FONT></B>|)"
+     R"(<FONT FACE="Arial"><FONT SIZE=-1> f&uuml;r </FONT></FONT><FONT COLOR="#0000FF"><FONT FACE="Arial"><FONT SIZE=-1>Sie)"
+     R"(</FONT></FONT></FONT><FONT COLOR="#000000"><FONT FACE="Arial"><FONT SIZE=-1>.</FONT></FONT></FONT><BR>|)"},
     // Malformed input: whatever was understood, inside the frame.
     {"NotRtf", "Hallo Welt", "Hallo Welt"},
     {"Empty", "", ""},
@@ -180,6 +190,19 @@ TEST(RtfToHtml, LongTextIsCutAfterATag) {
     std::string text(120, 'x');
     EXPECT_EQ(Convert("{\\rtf1 " + text + "{\\b y}z\\par}"), text + "<B>y</B>|z<BR>|");
     EXPECT_EQ(Convert("{\\rtf1 " + text + "\\pard\\li300 z\\par}"), text + "<UL><UL>z<BR>|</UL></UL>");
+}
+
+TEST(RtfToHtml, TableLimits) {
+    // 201 font entries; a number not among them takes the last entry's name.
+    std::string rtf = "{\\rtf1{\\fonttbl";
+    for (int i = 0; i < 205; ++i)
+        rtf += "{\\f" + std::to_string(i) + " F" + std::to_string(i) + ";}";
+    rtf += "}\\f3 a\\f204 b\\f999 c}";
+    EXPECT_EQ(Convert(rtf),
+              R"(<FONT FACE="F3">a</FONT><FONT FACE="F200">b</FONT><FONT FACE="F200">c</FONT>)");
+    // Style numbers beyond 300 are not kept, in the sheet or in a reference.
+    EXPECT_EQ(Convert(R"({\rtf1{\stylesheet{\s301\b X;}{\s5\i Y;}}\s301 a\s5 b\s99999999999 c})"),
+              "a<I>bc</I>");
 }
 
 TEST(RtfToHtml, BadHexEscapeRaisesAndClosesTheFrame) {
