@@ -1,5 +1,5 @@
 #pragma once
-// The single-pass RTF scanner behind RtfToHtml. One object converts one document.
+// The single-pass RTF scanner behind RtfTextToHtml. One object converts one document.
 
 #include "textconv/rtf_html_writer.h"
 #include "textconv/rtf_to_html.h"

@@ -38,15 +38,15 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 
-void RtfToHtml(std::string_view rtf, std::string& html, const RtfOptions& options) {
+void RtfTextToHtml(std::string_view rtf, std::string& html, const RtfOptions& options) {
     html.clear();
     TRtfConverter converter(rtf, options);
     converter.Run(html);
 }
 
-std::string RtfToHtml(std::string_view rtf, const RtfOptions& options) {
+std::string RtfTextToHtml(std::string_view rtf, const RtfOptions& options) {
     std::string html;
-    RtfToHtml(rtf, html, options);
+    RtfTextToHtml(rtf, html, options);
     return html;
 }
 
@@ -73,7 +73,7 @@ void RtfFileToHtml(const std::string& inputFileName, const std::string& outputFi
     std::string html;
     std::exception_ptr failure;
     try {
-        RtfToHtml(rtf, html, options);
+        RtfTextToHtml(rtf, html, options);
     } catch (...) {
         failure = std::current_exception();
     }

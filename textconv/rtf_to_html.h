@@ -22,7 +22,7 @@ void RtfFileToHtml(const std::string& inputFileName, const std::string& outputFi
 
 // The same conversion in memory. `html` receives the whole output, also the well-formed part written
 // before a conversion error is thrown.
-void RtfToHtml(std::string_view rtf, std::string& html, const RtfOptions& options = {});
-std::string RtfToHtml(std::string_view rtf, const RtfOptions& options = {});
+void RtfTextToHtml(std::string_view rtf, std::string& html, const RtfOptions& options = {});
+std::string RtfTextToHtml(std::string_view rtf, const RtfOptions& options = {});
 
 } // namespace zbpv

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         std::timespec cpu0, cpu1;
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
         auto start = std::chrono::steady_clock::now();
-        zbpv::RtfToHtml(rtf, html);
+        zbpv::RtfTextToHtml(rtf, html);
         std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
         best = std::min(best, took.count());

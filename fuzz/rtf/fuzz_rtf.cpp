@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rtf(reinterpret_cast<const char*>(data + 1), size - 1);
     std::string html;
     try {
-        zbpv::RtfToHtml(rtf, html, options);
+        zbpv::RtfTextToHtml(rtf, html, options);
     } catch (const zbpv::EConvertError&) {
         // a hex escape that is not hexadecimal: the frame is still complete
     }

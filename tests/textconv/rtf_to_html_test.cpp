@@ -41,7 +41,7 @@ std::string Body(const std::string& html) {
 }
 
 std::string Convert(const std::string& rtf, const RtfOptions& options = {}) {
-    return Body(RtfToHtml(rtf, options));
+    return Body(RtfTextToHtml(rtf, options));
 }
 
 struct Case {
@@ -153,13 +153,13 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Rtf, RtfCases, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RtfToHtml, FrameOfTheFirstExampleExactly) {
-    EXPECT_EQ(RtfToHtml(R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs20 Hallo\par})"),
+TEST(RtfTextToHtml, FrameOfTheFirstExampleExactly) {
+    EXPECT_EQ(RtfTextToHtml(R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs20 Hallo\par})"),
               std::string(kFrameHead) + "<FONT FACE=\"Arial\"><FONT SIZE=-1>Hallo</FONT></FONT><BR>\r\n\r\n" +
                   kFrameTail);
 }
 
-TEST(RtfToHtml, SizeSteps) {
+TEST(RtfTextToHtml, SizeSteps) {
     const std::pair<int, const char*> steps[] = {{0, "-2"},  {8, "-2"},  {9, "-1"},  {11, "-1"}, {12, "+0"},
                                                  {13, "+1"}, {15, "+1"}, {16, "+2"}, {20, "+2"}, {21, "+3"},
                                                  {28, "+3"}, {29, "+4"}, {72, "+4"}};
@@ -167,7 +167,7 @@ TEST(RtfToHtml, SizeSteps) {
         EXPECT_EQ(RtfSizeTag(points), std::string("<FONT SIZE=") + step + ">") << points;
 }
 
-TEST(RtfToHtml, Options) {
+TEST(RtfTextToHtml, Options) {
     const std::string rtf = R"({\rtf1{\fonttbl{\f0 Arial;}}{\f0 a}{\f0 b}{\b}{\fs24 c}\par})";
     EXPECT_EQ(Convert(rtf),
               R"(<FONT FACE="Arial">a</FONT><FONT FACE="Arial">b</FONT><FONT SIZE=+0>c</FONT><BR>|)");
@@ -178,21 +178,21 @@ TEST(RtfToHtml, Options) {
     EXPECT_EQ(Convert(rtf, {"Optimize", ""}), Convert(rtf));
 }
 
-TEST(RtfToHtml, OptimizeRemovesEmptyPairs) {
+TEST(RtfTextToHtml, OptimizeRemovesEmptyPairs) {
     const std::string rtf =
         R"({\rtf1{\colortbl;\red255\green0\blue0;}\pard\qc{\v x}\par\pard{\b{\i\v y}}{\cf1\v q}z\par})";
     EXPECT_EQ(Convert(rtf), R"(<CENTER></CENTER><BR>|<B><I></I></B><FONT COLOR="#FF0000"></FONT>z<BR>|)");
     EXPECT_EQ(Convert(rtf, {"optimize"}), "<BR>|z<BR>|");
 }
 
-TEST(RtfToHtml, LongTextIsCutAfterATag) {
+TEST(RtfTextToHtml, LongTextIsCutAfterATag) {
     // Above 100 characters a buffer ending with a tag is written, but not after a list tag or "</A>".
     std::string text(120, 'x');
     EXPECT_EQ(Convert("{\\rtf1 " + text + "{\\b y}z\\par}"), text + "<B>y</B>|z<BR>|");
     EXPECT_EQ(Convert("{\\rtf1 " + text + "\\pard\\li300 z\\par}"), text + "<UL><UL>z<BR>|</UL></UL>");
 }
 
-TEST(RtfToHtml, TableLimits) {
+TEST(RtfTextToHtml, TableLimits) {
     // 201 font entries; a number not among them takes the last entry's name.
     std::string rtf = "{\\rtf1{\\fonttbl";
     for (int i = 0; i < 205; ++i)
@@ -205,10 +205,10 @@ TEST(RtfToHtml, TableLimits) {
               "a<I>bc</I>");
 }
 
-TEST(RtfToHtml, BadHexEscapeRaisesAndClosesTheFrame) {
+TEST(RtfTextToHtml, BadHexEscapeRaisesAndClosesTheFrame) {
     std::string html;
     try {
-        RtfToHtml(R"({\rtf1 vorher\par \b x\'zz danach\par})", html);
+        RtfTextToHtml(R"({\rtf1 vorher\par \b x\'zz danach\par})", html);
         FAIL() << "no error";
     } catch (const EConvertError& e) {
         EXPECT_STREQ(e.what(), "'$zz' ist kein gültiger Integerwert");
@@ -216,13 +216,13 @@ TEST(RtfToHtml, BadHexEscapeRaisesAndClosesTheFrame) {
     EXPECT_EQ(Body(html), "vorher<BR>|<B>x</B>");
 }
 
-TEST(RtfToHtml, DeepNestingAndSelfReferencesEnd) {
+TEST(RtfTextToHtml, DeepNestingAndSelfReferencesEnd) {
     EXPECT_EQ(Convert(std::string(200000, '{') + "x"), "x");
     EXPECT_EQ(Convert(std::string(200000, '}') + "x"), "");
     std::string refs = R"({\rtf1{\stylesheet{\s0\s0\s0\tab Normal;}})";
     for (int i = 0; i < 20000; ++i)
         refs += "\\s0 ";
-    const std::string html = RtfToHtml(refs);
+    const std::string html = RtfTextToHtml(refs);
     EXPECT_LT(html.size(), 100 * refs.size());
 }
 
@@ -252,7 +252,7 @@ TEST_F(RtfFiles, ConvertsAndReplacesTheOutput) {
     Write(Path("in.rtf"), "{\\rtf1 Gr\\'fc\\'dfe\\par\r\n}\r\n");
     Write(Path("out.htm"), std::string(5000, 'z'));
     RtfFileToHtml(Path("in.rtf"), Path("out.htm"), {""});
-    EXPECT_EQ(Read(Path("out.htm")), RtfToHtml("{\\rtf1 Gr\\'fc\\'dfe\\par\r\n}\r\n"));
+    EXPECT_EQ(Read(Path("out.htm")), RtfTextToHtml("{\\rtf1 Gr\\'fc\\'dfe\\par\r\n}\r\n"));
     EXPECT_EQ(Body(Read(Path("out.htm"))), "Gr&uuml;&szlig;e<BR>|");
 }
 
