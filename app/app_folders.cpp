@@ -1,8 +1,8 @@
 #include "app/app_folders.h"
 
 #include "platform/file_lookup.h"
+#include "support/program_folder.h"
 
-#include <cstdlib>
 #include <system_error>
 
 namespace zbpv {
@@ -11,22 +11,14 @@ namespace fs = std::filesystem;
 
 AppFolders AppFolders::FromProcess() {
     AppFolders folders;
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    folders.programDir = ec ? fs::current_path(ec) : exe.parent_path();
-    if (const char* home = std::getenv("ZBPV_HOME"); home && *home) {
-        folders.homeDir = home;
-    } else {
-        const char* user = std::getenv("HOME");
-        folders.homeDir = fs::path(user && *user ? user : ".") / ".local" / "share" / "zbpv";
-    }
-    fs::create_directories(folders.homeDir, ec);
+    folders.programDir = ExecutableFolder();
+    folders.homeDir = ProgramFolder();
     return folders;
 }
 
 std::optional<fs::path> AppFolders::FindOwnFile(std::string_view name) const {
     std::error_code ec;
-    for (const fs::path& dir : {homeDir, programDir}) {
+    for (const fs::path& dir : {programDir, homeDir}) {
         if (dir.empty()) {
             continue;
         }

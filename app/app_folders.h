@@ -17,7 +17,7 @@ struct AppFolders {
     // The folders of this process; the home folder is created when missing.
     static AppFolders FromProcess();
 
-    // A file "of the program's own folder": looked up in the home folder, then beside the executable.
+    // A file "of the program's own folder": looked up beside the executable, then in the home folder.
     std::optional<std::filesystem::path> FindOwnFile(std::string_view name) const;
     // Where the program writes a file of that name.
     std::filesystem::path WritableFile(std::string_view name) const { return homeDir / std::string(name); }

@@ -174,11 +174,11 @@ int RunWizardCommand(const std::vector<std::string>& args, Platform& platform, c
                   << "MailProductVersion=" << wizard.DBConnect().MailProductVersion.ToString() << "\n";
             return ExitOk;
         }
+        wizard.DBConnect().Embedded = o.embedded;
         if (auto failure = wizard.Next02()) {
             s.err << failure->message << "\n";
             return ExitUsage;
         }
-        wizard.DBConnect().Embedded = o.embedded;
         CliPrompts prompts(s.in, s.out, s.err, s.interactive);
         prompts.answers = o.answers;
         prompts.yesToAll = o.yesToAll;

@@ -1,6 +1,7 @@
 #include "app/db_connect.h"
 
 #include "app/prg_data.h"
+#include "dbaccess/connection.h"
 #include "platform/host.h"
 #include "platform/platform.h"
 #include "support/ansi.h"
@@ -48,7 +49,7 @@ void TDBConnect::LoadTargetSettings() {
         DBXLibraryName = "dbexpint.dll";
         DBXGetDriverFunc = "getSQLDriverINTERBASE";
     }
-    DBUser = DefaultUser;
+    DBUser = ConfiguredUser.empty() ? std::string(DefaultUser) : ConfiguredUser;
     DBPassword = ConfiguredPassword;
 }
 
@@ -70,9 +71,41 @@ TargetSettings TDBConnect::Target() const {
     t.embedded = Embedded;
     t.server = Embedded ? std::string() : DBServer;
     t.database = DBName;
-    t.user = DBUser.empty() ? std::string(DefaultUser) : DBUser;
+    if (Embedded) {
+        t.user = ConfiguredUser; // empty: the client library's default user
+    } else {
+        t.user = DBUser.empty() ? std::string(DefaultUser) : DBUser;
+    }
     t.password = DBPassword.empty() ? ConfiguredPassword : DBPassword;
     return t;
+}
+
+} // namespace zbpv
+
+namespace zbpv {
+
+namespace {
+
+void Configure(const TargetSettings& t, TKVDBConnection& connection) {
+    connection.Close();
+    TConnectionParams& p = connection.Params;
+    p.ServerName = t.server;
+    p.DatabaseName = t.database;
+    p.UserName = t.user;
+    p.Password = t.password;
+    p.RoleName.clear();
+    p.CharSet = t.charSet;
+    p.SQLDialect = t.sqlDialect;
+}
+
+} // namespace
+
+void TDBConnect::ConfigureDbxConnection(TKVDBConnection& connection) const {
+    Configure(Target(), connection);
+}
+
+void TDBConnect::ConfigureIboConnection(TKVDBConnection& connection) const {
+    Configure(Target(), connection);
 }
 
 } // namespace zbpv

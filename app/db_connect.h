@@ -10,6 +10,7 @@ namespace zbpv {
 
 class Platform;
 class TPrgData;
+class TKVDBConnection;
 
 // What the wizard hands to the database layer for the target connection.
 struct TargetSettings {
@@ -40,7 +41,10 @@ public:
     std::string DBXGetDriverFunc;
     ProductVersion InvoicingVersion{8, 0, 0, 0};
     ProductVersion MailProductVersion{3, 0, 0, 0};
-    // The password of the program's own configuration; used as DBPassword.
+    // Login of the program's own configuration ("Main"/"DBUser", "Main"/"DBPassword" of the options
+    // file, else ZBPV_DB_USER): DBUser is this user or "Velkaro03"; DBPassword is this password, and an
+    // empty one leaves it to the client library (ZBPV_DB_PASSWORD, ISC_PASSWORD).
+    std::string ConfiguredUser;
     std::string ConfiguredPassword;
     // Open DBName with the embedded engine instead of a server.
     bool Embedded = false;
@@ -53,6 +57,11 @@ public:
     void SetServer(std::string_view name);
     std::string ConnectionString() const; // DBServer ":" DBName
     TargetSettings Target() const;
+    // Writes the settings into a client connection (closed first; nothing connects here). Both
+    // connections of the wizard get the same settings; the embedded engine logs in as the client
+    // library's default user, since an embedded attachment has no server login.
+    void ConfigureDbxConnection(TKVDBConnection& connection) const;
+    void ConfigureIboConnection(TKVDBConnection& connection) const;
 
 private:
     Platform& platform_;

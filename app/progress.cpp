@@ -1,5 +1,7 @@
 #include "app/progress.h"
 
+#include "support/ansi.h"
+
 namespace zbpv {
 
 CounterPanels PanelsOf(TImportCounter type) {
@@ -122,7 +124,7 @@ void ImportCounters::ImportKeyProgress(std::string_view keyValue) {
     if (DebugLog && !keyValue.empty()) {
         DebugLog("KeyValue: " + std::string(keyValue));
     }
-    view_.SetKeyText(keyValue);
+    view_.SetKeyText(AnsiToUtf8(keyValue));
 }
 
 } // namespace zbpv

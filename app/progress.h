@@ -16,7 +16,7 @@ public:
     virtual std::string PanelText(std::string_view panel) const = 0;
     // Shows a hidden second-pass label (and repaints it); a shown one stays.
     virtual void ShowPassLabel(std::string_view label) = 0;
-    // The key of the record being read ("" clears it), repainted at once.
+    // The key of the record being read (UTF-8; "" clears it), repainted at once.
     virtual void SetKeyText(std::string_view key) = 0;
     virtual std::string KeyText() const = 0;
     // Lets the window handle pending events so it stays responsive.
@@ -65,12 +65,13 @@ public:
     long long CounterValue() const { return counterValue_; }
     const std::string& CounterPanel() const { return counterPanel_; }
 
-    // The three callbacks of the mail import (and the invoicing steps' key display).
+    // The three callbacks of the mail import (and the invoicing steps' key display). The key is core
+    // text (Windows-1252); the view gets it in UTF-8.
     void ImportProgress(TImportCounter type, long long progress);
     void ImportMaxProgress(TImportCounter type, long long total);
     void ImportKeyProgress(std::string_view keyValue);
 
-    // Where "KeyValue: %s" lines go when the diagnostic log is on; unset otherwise.
+    // Where "KeyValue: %s" lines (Windows-1252) go when the diagnostic log is on; unset otherwise.
     std::function<void(const std::string&)> DebugLog;
 
     ProgressView& View() { return view_; }

@@ -7,6 +7,8 @@
 #include "support/datetime.h"
 #include "support/format_settings.h"
 
+#include <cstdlib>
+
 namespace zbpv {
 
 namespace wizard_texts {
@@ -98,6 +100,10 @@ void WizardModel::Create(bool cacheDefault) {
     }
     DebugLogFile = loaded.debugLog;
     useCache_ = loaded.useCache;
+    dbConnect_.ConfiguredUser = loaded.dbUser;
+    if (const char* user = std::getenv("ZBPV_DB_USER"); dbConnect_.ConfiguredUser.empty() && user) {
+        dbConnect_.ConfiguredUser = user;
+    }
     dbConnect_.ConfiguredPassword = loaded.dbPassword;
 }
 
@@ -183,6 +189,8 @@ std::optional<ValidationFailure> WizardModel::Next02() {
     }
     dbConnect_.SetServer(boxes_[WizardBox::DBServer].text);
     dbConnect_.DBName = boxes_[WizardBox::DBName].text;
+    dbConnect_.ConfigureDbxConnection(DBXProviderFactory.Connection());
+    dbConnect_.ConfigureIboConnection(IBOProviderFactory.Connection());
     const std::string& data = boxes_[WizardBox::DataPath].text;
     if (selection_ == ImportSelection::Invoicing) {
         header1_ = "Datenübernahme von:  \nnach:  ";

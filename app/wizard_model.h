@@ -9,6 +9,7 @@
 #include "app/run_controller.h"
 #include "app/wizard_boxes.h"
 #include "app/wizard_options.h"
+#include "dbaccess/provider.h"
 
 #include <filesystem>
 #include <functional>
@@ -127,6 +128,12 @@ public:
     const std::string& DirChoice() const { return dirChoice_; }       // lblDirChoice
 
     // --- the run's state
+    // The target provider of the run and its two factories; leaving page 2 configures both factories'
+    // connections, nothing connects before the run uses the provider.
+    TKVDBDBXProviderFactory DBXProviderFactory;
+    TKVDBIBOProviderFactory IBOProviderFactory;
+    TKVDBProvider ndpMain{&DBXProviderFactory};
+
     TDBConnect& DBConnect() { return dbConnect_; }
     const TDBConnect& DBConnect() const { return dbConnect_; }
     ImportPaths Paths() const; // host paths of the four boxes

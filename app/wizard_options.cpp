@@ -31,6 +31,7 @@ LoadedOptions WizardOptionsFile::LoadOptions(WizardBoxes& boxes, bool useCache) 
         result.debugLog = folders_.WritableFile(program_ + ".log");
     }
     result.useCache = ini.ReadBool("Main", "UseCache", useCache);
+    result.dbUser = AnsiToUtf8(ini.ReadString("Main", "DBUser", ""));
     result.dbPassword = AnsiToUtf8(ini.ReadString("Main", "DBPassword", ""));
     boxes[WizardBox::DBServer].AddItem("localhost");
     for (WizardBox box : AllWizardBoxes) {

@@ -14,7 +14,8 @@ struct LoadedOptions {
     std::string pvLogfileName;                     // set when "Main"/"DebugPvImport" is on
     std::optional<std::filesystem::path> debugLog; // set when "Main"/"Debug" is on
     bool useCache = true;
-    std::string dbPassword; // "Main"/"DBPassword": the target password of this installation, if any
+    std::string dbUser;     // "Main"/"DBUser": the target login of this installation, if any
+    std::string dbPassword; // "Main"/"DBPassword"
 };
 
 class WizardOptionsFile {

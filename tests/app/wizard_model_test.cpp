@@ -138,6 +138,14 @@ TEST_F(WizardModelTest, PagesLayoutHeaderAndRun) {
     EXPECT_EQ(m->Header2(),
               "<C:clMaroon>" + HostC("ZB7/Daten") + "</C>\n<C:clNavy>192.168.1.5:/srv/vb8.fdb</C>.");
     EXPECT_EQ(m->DBConnect().Target().Target(), "192.168.1.5:/srv/vb8.fdb");
+    for (TKVDBProviderFactory* f : {static_cast<TKVDBProviderFactory*>(&m->DBXProviderFactory),
+                                    static_cast<TKVDBProviderFactory*>(&m->IBOProviderFactory)}) {
+        EXPECT_EQ(f->ConnectionTarget(), "192.168.1.5:/srv/vb8.fdb");
+        EXPECT_EQ(f->UserName(), "Velkaro03");
+        EXPECT_EQ(f->Connection().Params.CharSet, "ISO8859_1");
+        EXPECT_FALSE(f->Connected());
+    }
+    EXPECT_EQ(m->ndpMain.ActiveFactory(), &m->DBXProviderFactory);
 
     NullView view;
     ImportCounters counters(view, '.');
