@@ -87,9 +87,6 @@ std::string MarkupToHtml(std::string_view markup) {
                 case '\n':
                     html += "<br>";
                     break;
-                case ' ':
-                    html += "&nbsp;";
-                    break; // the labels align their lines with blanks
                 default:
                     html += c;
                 }

@@ -7,6 +7,7 @@
 namespace zbpv {
 
 // Rich text for a label: tags become HTML, everything else is escaped, line breaks become <br>.
+// Blanks stay as they are; a label showing it keeps them with "white-space: pre".
 std::string MarkupToHtml(std::string_view markup);
 // The text without its tags.
 std::string MarkupToPlain(std::string_view markup);
