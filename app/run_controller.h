@@ -11,13 +11,6 @@ class WizardModel;
 class ImportCounters;
 class UserPrompts;
 
-// Ends a run on purpose without a message (a question answered No); front ends show nothing for it.
-class EAbort : public Exception {
-public:
-    EAbort() : Exception("Vorgang abgebrochen") {}
-    const char* ClassName() const noexcept override { return "EAbort"; }
-};
-
 // What a run works with: the wizard's state (selection, paths, target, options, actions), the counters
 // of page 3 and the questions to the user.
 struct RunEnvironment {
