@@ -12,9 +12,11 @@
 #include "support/error_report.h"
 #include "support/errors.h"
 #include "support/format_settings.h"
+#include "support/logfile.h"
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 
@@ -177,6 +179,12 @@ int RunWizardCommand(const std::vector<std::string>& args, Platform& platform, c
     ImportCounters counters(view, GlobalFormatSettings().thousandSeparator);
     try {
         wizard.Create();
+        if (wizard.DebugLogFile) {
+            auto log = std::make_shared<TosLogfile>(wizard.DebugLogFile->string());
+            counters.DebugLog = [log](const std::string& line) {
+                log->Add(line);
+            };
+        }
         wizard.SetUseCache(!o.noCache);
         wizard.SetSelection(ImportSelection::IncludesMailOffice(*o.selection),
                             ImportSelection::IncludesInvoicing(*o.selection));
