@@ -1,7 +1,7 @@
 #pragma once
 // Where "Import starten", the bill-of-materials shortcut and the log check hand over to the run.
 
-#include "support/errors.h"
+#include "support/errors.h" // EAbort: a run ended on purpose, without a message
 
 #include <string>
 

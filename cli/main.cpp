@@ -2,12 +2,15 @@
 // a target database holds.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/cli_options.h"
+#include "app/run_controller.h"
 #include "dbaccess/fb_api.h"
 #include "dbaccess/fb_statement.h"
 #include "dbaccess/provider.h"
@@ -53,7 +56,8 @@ std::filesystem::path SchemaFolder() {
 int CreateTarget(const std::string& target) {
     TConnectionParams params = ParseConnectionTarget(target);
     if (params.ServerName.empty() && std::filesystem::exists(params.DatabaseName)) {
-        std::cerr << "Die Datei \"" << params.DatabaseName << "\" existiert bereits und wird nicht überschrieben.\n";
+        std::cerr << "Die Datei \"" << params.DatabaseName
+                  << "\" existiert bereits und wird nicht überschrieben.\n";
         return 1;
     }
     std::filesystem::path schema = SchemaFolder();
@@ -116,11 +120,16 @@ int Run(const std::vector<std::string>& args) {
     if (args.empty())
         return Usage("keine Option angegeben");
     const std::string& opt = args[0];
+    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return IsWizardOption(a); })) {
+        IdleRunController run; // the import run arrives here
+        return RunWizardCommand(args, run);
+    }
     try {
         if (opt == "--help" || opt == "-h") {
             if (args.size() != 1)
                 return Usage("zu viele Argumente");
-            std::cout << kHelp;
+            std::cout << kHelp << "\nDer Assistent (Seiten 1 und 2 des Programms, dann der Import):\n"
+                      << WizardOptionsHelp();
             return 0;
         }
         if (opt == "--version") {
