@@ -247,29 +247,35 @@ Header ParseHeader(const uint8_t* data, size_t size, const std::string& what) {
 
     // A pointer to the table name and one per field name precede the names themselves.
     pos += 4 + 4 * static_cast<size_t>(numFields);
-    const size_t slot = TableNameSlot(h.versionId);
-    if (pos + slot > end)
-        Corrupt(what, "Namensbereich abgeschnitten");
-    {
-        const char* s = reinterpret_cast<const char*>(data + pos);
+    // The table-name slot grew over the versions; when the names do not fit after the slot this
+    // version should have, the other length is tried before the header counts as damaged.
+    const size_t namesFrom = pos;
+    auto readNames = [&](size_t slot) {
+        if (namesFrom + slot > end)
+            return false;
+        const char* t = reinterpret_cast<const char*>(data + namesFrom);
         size_t n = 0;
-        while (n < slot && s[n])
+        while (n < slot && t[n])
             ++n;
-        h.tableName.assign(s, n);
-    }
-    pos += slot;
-    if (!indexFile) {
+        h.tableName.assign(t, n);
+        size_t p = namesFrom + slot;
+        if (indexFile)
+            return true;
         for (auto& f : h.fields) {
-            const char* s = reinterpret_cast<const char*>(data + pos);
-            size_t n = 0;
-            while (pos + n < end && s[n])
-                ++n;
-            if (pos + n >= end)
-                Corrupt(what, "Feldnamen abgeschnitten");
-            f.name.assign(s, n);
-            pos += n + 1;
+            const char* s = reinterpret_cast<const char*>(data + p);
+            size_t k = 0;
+            while (p + k < end && s[k])
+                ++k;
+            if (p + k >= end || k == 0)
+                return false;
+            f.name.assign(s, k);
+            p += k + 1;
         }
-    }
+        return true;
+    };
+    const size_t slot = TableNameSlot(h.versionId);
+    if (!readNames(slot) && !readNames(slot == 79 ? 261 : 79))
+        Corrupt(what, "Feldnamen abgeschnitten");
     return h;
 }
 

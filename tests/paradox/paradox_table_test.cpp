@@ -160,6 +160,22 @@ TEST_F(ParadoxTableTest, TextOfDatesAndNumbersFollowsTheFormatSettings) {
     EXPECT_EQ(t.Fields(2).AsString(), "09.03.2024 13:00:00");
 }
 
+// A 7.x header whose names follow the shorter table-name slot of the older versions still reads.
+TEST_F(ParadoxTableTest, FieldNamesAfterEitherTableNameSlot) {
+    TParadoxWriter w("Slot.db");
+    w.SetVersion(50).AddField("Kundennr", T::Alpha, 10).AddField("Name", T::Alpha, 30);
+    w.Append({"1", "Meier"});
+    w.Write(dir.path());
+    std::string b = pxtest::ReadAll(dir.file("Slot.db"));
+    b[0x39] = 0x0C;
+    pxtest::WriteAll(dir.file("Slot.db"), b);
+    TParadoxTable t(dir.path(), "Slot");
+    t.Open();
+    EXPECT_EQ(t.FileVersion(), 70);
+    EXPECT_EQ(t.Fields(1).FieldName(), "Name");
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Meier");
+}
+
 TEST_F(ParadoxTableTest, FieldMetadataAndLookupIgnoringCase) {
     AllTypes("Alle").Write(dir.path());
     TParadoxTable t(dir.path(), "alle");
