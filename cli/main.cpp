@@ -53,7 +53,8 @@ std::filesystem::path SchemaFolder() {
 int CreateTarget(const std::string& target) {
     TConnectionParams params = ParseConnectionTarget(target);
     if (params.ServerName.empty() && std::filesystem::exists(params.DatabaseName)) {
-        std::cerr << "Die Datei \"" << params.DatabaseName << "\" existiert bereits und wird nicht überschrieben.\n";
+        std::cerr << "Die Datei \"" << params.DatabaseName
+                  << "\" existiert bereits und wird nicht überschrieben.\n";
         return 1;
     }
     std::filesystem::path schema = SchemaFolder();

@@ -12,7 +12,9 @@ namespace zbpv {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::vector<std::string> Words(const std::string& s, size_t max) {
     std::vector<std::string> out;
@@ -45,9 +47,9 @@ std::string StripLeading(const std::string& s) {
 bool IsClientCommand(const std::vector<std::string>& w) {
     if (w.size() < 2 || w[0] != "SET")
         return false;
-    static const char* cmds[] = {"SQL",  "NAMES", "AUTODDL", "ECHO",    "BAIL",  "LIST",  "PLAN",     "PLANONLY",
-                                 "STATS", "COUNT", "WARNINGS", "HEADING", "WIDTH", "BLOB",  "ROWCOUNT", "TIME",
-                                 "SQLDA_DISPLAY", "EXPLAIN", "WNG"};
+    static const char* cmds[] = {"SQL",      "NAMES", "AUTODDL",       "ECHO",     "BAIL",    "LIST",  "PLAN",
+                                 "PLANONLY", "STATS", "COUNT",         "WARNINGS", "HEADING", "WIDTH", "BLOB",
+                                 "ROWCOUNT", "TIME",  "SQLDA_DISPLAY", "EXPLAIN",  "WNG"};
     return std::any_of(std::begin(cmds), std::end(cmds), [&](const char* c) { return w[1] == c; });
 }
 

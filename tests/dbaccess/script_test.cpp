@@ -45,7 +45,8 @@ TEST(Cli, CreatesAndListsATargetAndRefusesToOverwrite) {
     std::ofstream(dir.Path() / "schema" / "01_tables.sql")
         << "create table ADRESSEN (LFDNR integer not null primary key, NAME1 varchar(40));\n"
            "insert into ADRESSEN values (1, 'Müller');\n"
-           "SET TERM ^ ;\ncreate procedure P (A integer) returns (B integer) as begin B = :A; end^\nSET TERM ; ^\n";
+           "SET TERM ^ ;\ncreate procedure P (A integer) returns (B integer) as begin B = :A; end^\nSET TERM "
+           "; ^\n";
     std::ofstream(dir.Path() / "schema" / "02_gen.sql") << "create generator GEN_LFDNR;\n";
     const std::string env = "ZBPV_SCHEMA_DIR=" + (dir.Path() / "schema").string();
     const std::string target = (dir.Path() / "ziel.fdb").string();
