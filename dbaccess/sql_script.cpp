@@ -153,8 +153,11 @@ void CreateTargetDatabase(const TConnectionParams& params, const std::filesystem
     auto scripts = SchemaScripts(schemaFolder);
     if (scripts.empty())
         throw EFileError("Im Ordner \"" + schemaFolder.string() + "\" liegen keine SQL-Skripte.");
+    // The scripts run without forced writes (a failed creation removes the file anyway); the
+    // requested setting (on unless asked otherwise) is switched on at the end.
     TKVDBConnection conn;
     conn.Params = params;
+    conn.Params.ForcedWrites = false;
     conn.CreateDatabase();
     try {
         for (const auto& file : scripts) {
@@ -167,6 +170,11 @@ void CreateTargetDatabase(const TConnectionParams& params, const std::filesystem
             RunSqlScript(conn, Utf8ToAnsi(text.str()), file.filename().string());
         }
         conn.Close();
+        if (params.ForcedWrites.value_or(true)) {
+            conn.Params.ForcedWrites = true;
+            conn.Open();
+            conn.Close();
+        }
     } catch (...) {
         conn.Close();
         if (params.ServerName.empty()) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "dbaccess/fb_statement.h"
 #include "dbaccess/sql_script.h"
 #include "tests/support/fb_temp_db.h"
 
@@ -63,9 +64,16 @@ TEST(Cli, CreatesAndListsATargetAndRefusesToOverwrite) {
     std::string all((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(all.find("ADRESSEN  1"), std::string::npos) << all;
 
+    // Scripts ran without forced writes for speed; the finished database has them on.
     TKVDBConnection c;
     c.Params.DatabaseName = target;
-    EXPECT_EQ(c.Attachment() != nullptr, true);
+    FbStatement q(c);
+    q.Prepare("select MON$FORCED_WRITES from MON$DATABASE");
+    std::vector<TDbValue> row;
+    q.OpenCursor({});
+    ASSERT_TRUE(q.Fetch(row));
+    EXPECT_EQ(DbToInt64(row[0]), 1);
+    q.CloseCursor();
 }
 
 TEST(Cli, ExitCodes) {
