@@ -31,7 +31,9 @@ const TDbValue kNullCell{};
 
 TKVClientDataSet::TKVClientDataSet(TKVDBConnection& connection) : conn_(connection), stmt_(connection) {}
 
-TKVClientDataSet::~TKVClientDataSet() { Dispose(); }
+TKVClientDataSet::~TKVClientDataSet() {
+    Dispose();
+}
 
 void TKVClientDataSet::Dispose() {
     state_ = TDataSetState::dsInactive;
@@ -68,7 +70,9 @@ void TKVClientDataSet::EnsureStatement() {
     stmt_.EnsurePrepared();
 }
 
-void TKVClientDataSet::Prepare() { EnsureStatement(); }
+void TKVClientDataSet::Prepare() {
+    EnsureStatement();
+}
 
 void TKVClientDataSet::Unprepare() {
     Close();
@@ -187,10 +191,13 @@ unsigned TKVClientDataSet::ExecSQL() {
 
 void TKVClientDataSet::CheckBrowse(const char* what) const {
     if (!Active())
-        throw EDatabaseError(std::string("Operation nicht zulässig: Datenmenge ist geschlossen (") + what + ").");
+        throw EDatabaseError(std::string("Operation nicht zulässig: Datenmenge ist geschlossen (") + what +
+                             ").");
 }
 
-bool TKVClientDataSet::IsEmpty() const { return !Active() || (rows_.empty() && state_ != TDataSetState::dsInsert); }
+bool TKVClientDataSet::IsEmpty() const {
+    return !Active() || (rows_.empty() && state_ != TDataSetState::dsInsert);
+}
 
 void TKVClientDataSet::First() {
     CheckBrowse("First");
@@ -256,7 +263,9 @@ void TKVClientDataSet::Last() {
     eof_ = true;
 }
 
-size_t TKVClientDataSet::RecordCount() const { return ForwardOnly ? fetched_ : rows_.size(); }
+size_t TKVClientDataSet::RecordCount() const {
+    return ForwardOnly ? fetched_ : rows_.size();
+}
 
 TField& TKVClientDataSet::Fields(size_t index) {
     if (index >= fields_.size())
@@ -401,11 +410,13 @@ std::string TKVClientDataSet::UpdateTable() const {
         if (table.empty())
             table = d.Relation;
         else if (table != d.Relation)
-            throw EDatabaseError("Die Änderungen können nicht gespeichert werden: die Abfrage liest aus mehreren "
-                                 "Tabellen.");
+            throw EDatabaseError(
+                "Die Änderungen können nicht gespeichert werden: die Abfrage liest aus mehreren "
+                "Tabellen.");
     }
     if (table.empty())
-        throw EDatabaseError("Die Änderungen können nicht gespeichert werden: keine Tabelle zum Aktualisieren.");
+        throw EDatabaseError(
+            "Die Änderungen können nicht gespeichert werden: keine Tabelle zum Aktualisieren.");
     return "\"" + table + "\"";
 }
 
@@ -448,7 +459,8 @@ int TKVClientDataSet::ApplyUpdates(int /*maxErrors*/) {
             std::string sql = "DELETE FROM " + table + " WHERE " + Quote(defs_[key].Origin) + " = ?";
             applyInputs_.assign(1, r.key);
             if (CachedStatement(sql).Execute(applyInputs_) == 0)
-                throw EDatabaseError("Der Datensatz wurde nicht gefunden oder von einem anderen Benutzer geändert.");
+                throw EDatabaseError(
+                    "Der Datensatz wurde nicht gefunden oder von einem anderen Benutzer geändert.");
             ++written;
         }
         std::string mask;
@@ -494,7 +506,8 @@ int TKVClientDataSet::ApplyUpdates(int /*maxErrors*/) {
                 applyInputs_.push_back(r.key);
             unsigned n = it->second->Execute(applyInputs_);
             if (r.status == RowStatus::Modified && n == 0)
-                throw EDatabaseError("Der Datensatz wurde nicht gefunden oder von einem anderen Benutzer geändert.");
+                throw EDatabaseError(
+                    "Der Datensatz wurde nicht gefunden oder von einem anderen Benutzer geändert.");
             ++written;
         }
         conn_.ExecuteDirect("RELEASE SAVEPOINT ZBPV_APPLY ONLY", false);

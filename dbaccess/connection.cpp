@@ -37,7 +37,10 @@ std::string TConnectionParams::Target() const {
 
 TKVDBConnection::TKVDBConnection() = default;
 
-TKVDBConnection::~TKVDBConnection() { Close(); }
+TKVDBConnection::~TKVDBConnection() {
+    Close();
+    *generation_ = 0;
+}
 
 void TKVDBConnection::Open() {
     if (!attachment_)
@@ -85,7 +88,7 @@ void TKVDBConnection::AttachOrCreate(bool create, int pageSize) {
     provider->release();
     st.Check();
     attachment_ = att;
-    ++generation_;
+    ++*generation_;
 }
 
 bool TKVDBConnection::Alive() {
@@ -117,7 +120,7 @@ void TKVDBConnection::DropHandles() {
             attachment_->release();
         attachment_ = nullptr;
     }
-    ++generation_;
+    ++*generation_;
 }
 
 void TKVDBConnection::Close() {
@@ -228,8 +231,8 @@ void TKVDBConnection::ExecuteDirect(const std::string& sql, bool periodicCommit)
     IAttachment* att = Attachment();
     ITransaction* tra = WorkTransaction();
     fb::Status st;
-    att->execute(&st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), Params.SQLDialect, nullptr, nullptr,
-                 nullptr, nullptr);
+    att->execute(&st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), Params.SQLDialect, nullptr,
+                 nullptr, nullptr, nullptr);
     st.Check();
     if (periodicCommit && tra == implicit_)
         MaybeCommitWork();
@@ -242,8 +245,8 @@ void TKVDBConnection::ExecuteOwnTransaction(const std::string& sql, TTransIsolat
     IAttachment* att = Attachment();
     ITransaction* tra = Start(level);
     fb::Status st;
-    att->execute(&st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), Params.SQLDialect, nullptr, nullptr,
-                 nullptr, nullptr);
+    att->execute(&st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), Params.SQLDialect, nullptr,
+                 nullptr, nullptr, nullptr);
     if (st.Failed()) {
         fb::Status rb;
         tra->rollback(&rb);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -66,7 +67,10 @@ public:
     bool Alive();
 
     // Changes every time the attachment is replaced, so statements know when to prepare again.
-    std::uint64_t Generation() const { return generation_; }
+    std::uint64_t Generation() const { return *generation_; }
+    // Shared with the statements: holds the generation, 0 once the connection object is destroyed, so
+    // that a query object outliving its factory can still be freed safely.
+    std::shared_ptr<const std::uint64_t> GenerationToken() const { return generation_; }
     Firebird::IAttachment* Attachment(); // opens on demand
 
     bool InTransaction() const { return explicit_ != nullptr; }
@@ -75,8 +79,8 @@ public:
     void Rollback();
     // The transaction a statement should use now: the explicit one, else the implicit one.
     Firebird::ITransaction* WorkTransaction();
-    void CommitWork();        // commits the implicit transaction, if any
-    void MaybeCommitWork();   // ... when CommitInterval has passed
+    void CommitWork();      // commits the implicit transaction, if any
+    void MaybeCommitWork(); // ... when CommitInterval has passed
     bool HasPendingWork() const { return implicit_ != nullptr; }
     TTransIsolationLevel ImplicitIsolation = TTransIsolationLevel::xilREADCOMMITTED;
 
@@ -100,7 +104,7 @@ private:
     Firebird::ITransaction* implicit_ = nullptr;
     std::chrono::steady_clock::time_point implicitStarted_{};
     int implicitCursors_ = 0;
-    std::uint64_t generation_ = 1;
+    std::shared_ptr<std::uint64_t> generation_ = std::make_shared<std::uint64_t>(1);
 };
 
 } // namespace zbpv

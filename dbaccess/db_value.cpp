@@ -166,7 +166,8 @@ TSQLTimeStamp DateTimeToTimeStamp(double dt) {
 }
 
 std::string ScaledToText(const Decimal& s) {
-    std::string digits = std::to_string(s.value < 0 ? -(s.value + 1) + 1ULL : static_cast<unsigned long long>(s.value));
+    std::string digits =
+        std::to_string(s.value < 0 ? -(s.value + 1) + 1ULL : static_cast<unsigned long long>(s.value));
     if (s.value < 0 && s.value == std::numeric_limits<std::int64_t>::min())
         digits = "9223372036854775808";
     if (s.scale <= 0)
@@ -270,8 +271,8 @@ std::string DbToText(const TDbValue& v) {
         std::string operator()(const std::string& s) const { return s; }
         std::string operator()(const TSQLTimeStamp& ts) const {
             char buf[64];
-            std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", ts.Year, ts.Month, ts.Day, ts.Hour,
-                          ts.Minute, ts.Second);
+            std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", ts.Year, ts.Month, ts.Day,
+                          ts.Hour, ts.Minute, ts.Second);
             return buf;
         }
         std::string operator()(bool b) const { return b ? "True" : "False"; }
@@ -312,7 +313,8 @@ bool DbToBool(const TDbValue& v) {
     if (auto* t = std::get_if<std::string>(&v)) {
         if (*t == "True" || *t == "TRUE" || *t == "true" || *t == "1" || *t == "J" || *t == "T")
             return true;
-        if (*t == "False" || *t == "FALSE" || *t == "false" || *t == "0" || *t == "N" || *t == "F" || t->empty())
+        if (*t == "False" || *t == "FALSE" || *t == "false" || *t == "0" || *t == "N" || *t == "F" ||
+            t->empty())
             return false;
         Fail(*t, "Wahrheitswert");
     }

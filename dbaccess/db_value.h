@@ -21,11 +21,13 @@ struct TSQLTimeStamp {
 // set must be a real time of day. All parts zero is valid (blank).
 bool IsValidSQLTimeStamp(const TSQLTimeStamp& ts);
 
-
 // Null, integer, float, fixed point, text or bytes, timestamp, boolean.
-using TDbValue = std::variant<std::monostate, std::int64_t, double, Decimal, std::string, TSQLTimeStamp, bool>;
+using TDbValue =
+    std::variant<std::monostate, std::int64_t, double, Decimal, std::string, TSQLTimeStamp, bool>;
 
-inline bool IsNull(const TDbValue& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool IsNull(const TDbValue& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 enum class TFieldType {
     ftUnknown,

@@ -10,9 +10,9 @@
 namespace zbpv {
 
 bool EFirebirdError::IsConnectionLost() const {
-    static constexpr long codes[] = {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
-                                     isc_att_shutdown,  isc_shutdown,     isc_conn_lost,     isc_bad_db_handle,
-                                     isc_io_error};
+    static constexpr long codes[] = {isc_network_error,      isc_net_read_err,  isc_net_write_err,
+                                     isc_lost_db_connection, isc_att_shutdown,  isc_shutdown,
+                                     isc_conn_lost,          isc_bad_db_handle, isc_io_error};
     if (std::find(std::begin(codes), std::end(codes), ErrorCode()) != std::end(codes))
         return true;
     return SqlState().rfind("08", 0) == 0;
@@ -55,14 +55,19 @@ Firebird::IMaster* Master() {
     return master;
 }
 
-Firebird::IUtil* Util() { return Master()->getUtilInterface(); }
+Firebird::IUtil* Util() {
+    return Master()->getUtilInterface();
+}
 
 Status::Status() : status_(Master()->getStatus()), wrapper_(status_) {}
 
-Status::~Status() { status_->dispose(); }
+Status::~Status() {
+    status_->dispose();
+}
 
 bool Status::Failed() const {
-    return (const_cast<Firebird::CheckStatusWrapper&>(wrapper_).getState() & Firebird::IStatus::STATE_ERRORS) != 0;
+    return (const_cast<Firebird::CheckStatusWrapper&>(wrapper_).getState() &
+            Firebird::IStatus::STATE_ERRORS) != 0;
 }
 
 void Status::Check() {
@@ -86,7 +91,9 @@ void Throw(Firebird::IStatus* status) {
     throw EFirebirdError(message, std::string(state, strnlen(state, 5)), static_cast<int>(code));
 }
 
-void ShutdownClient() { fb_shutdown(0, fb_shutrsn_app_stopped); }
+void ShutdownClient() {
+    fb_shutdown(0, fb_shutrsn_app_stopped);
+}
 
 Xpb::Xpb(unsigned kind) {
     Status st;
@@ -94,7 +101,9 @@ Xpb::Xpb(unsigned kind) {
     st.Check();
 }
 
-Xpb::~Xpb() { builder_->dispose(); }
+Xpb::~Xpb() {
+    builder_->dispose();
+}
 
 void Xpb::Tag(unsigned char tag) {
     Status st;

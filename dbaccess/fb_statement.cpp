@@ -99,7 +99,8 @@ std::vector<FbColumn> ReadColumns(IMessageMetadata* meta, fb::Status& st) {
 }
 
 [[noreturn]] void Overflow() {
-    throw EDatabaseError("arithmetic exception, numeric overflow, or string truncation", "22003", isc_arith_except);
+    throw EDatabaseError("arithmetic exception, numeric overflow, or string truncation", "22003",
+                         isc_arith_except);
 }
 
 template <typename T> void PutInt(unsigned char* p, std::int64_t v) {
@@ -111,7 +112,9 @@ template <typename T> void PutInt(unsigned char* p, std::int64_t v) {
 
 } // namespace
 
-FbStatement::~FbStatement() { Unprepare(); }
+FbStatement::~FbStatement() {
+    Unprepare();
+}
 
 void FbStatement::Unprepare() {
     CloseCursor();
@@ -125,9 +128,10 @@ void FbStatement::Unprepare() {
     }
     if (stmt_) {
         st_.Clear();
-        if (generation_ == conn_.Generation())
+        bool live = HandlesLive();
+        if (live)
             stmt_->free(&st_);
-        if (generation_ != conn_.Generation() || st_.Failed())
+        if (!live || st_.Failed())
             stmt_->release();
         st_.Clear();
         stmt_ = nullptr;
@@ -136,15 +140,21 @@ void FbStatement::Unprepare() {
     out_.clear();
 }
 
+void FbStatement::CheckConnection() const {
+    if (*token_ == 0)
+        throw EDatabaseError("Die Verbindung zur Datenbank besteht nicht mehr.");
+}
+
 void FbStatement::Prepare(const std::string& sql) {
     Unprepare();
+    CheckConnection();
     sql_ = sql;
     IAttachment* att = conn_.Attachment();
     ITransaction* tra = conn_.WorkTransaction();
     st_.Clear();
-    IStatement* stmt = att->prepare(&st_, tra, static_cast<unsigned>(sql.size()), sql.c_str(),
-                                    static_cast<unsigned>(conn_.Params.SQLDialect),
-                                    IStatement::PREPARE_PREFETCH_METADATA);
+    IStatement* stmt =
+        att->prepare(&st_, tra, static_cast<unsigned>(sql.size()), sql.c_str(),
+                     static_cast<unsigned>(conn_.Params.SQLDialect), IStatement::PREPARE_PREFETCH_METADATA);
     st_.Check();
     stmt_ = stmt;
     generation_ = conn_.Generation();
@@ -157,7 +167,8 @@ void FbStatement::Prepare(const std::string& sql) {
 }
 
 void FbStatement::EnsurePrepared() {
-    if (stmt_ && generation_ == conn_.Generation())
+    CheckConnection();
+    if (stmt_ && HandlesLive())
         return;
     if (sql_.empty())
         throw EDatabaseError("Keine SQL-Anweisung angegeben.");
@@ -487,7 +498,7 @@ void FbStatement::CloseCursor() {
     if (!cursor_)
         return;
     fb::Status st;
-    if (generation_ == conn_.Generation()) {
+    if (HandlesLive()) {
         cursor_->close(&st);
         if (st.Failed())
             cursor_->release();

@@ -20,7 +20,8 @@ struct FbColumn {
 
 class FbStatement {
 public:
-    explicit FbStatement(TKVDBConnection& connection) : conn_(connection) {}
+    explicit FbStatement(TKVDBConnection& connection)
+        : conn_(connection), token_(connection.GenerationToken()) {}
     ~FbStatement();
     FbStatement(const FbStatement&) = delete;
     FbStatement& operator=(const FbStatement&) = delete;
@@ -53,7 +54,12 @@ private:
     std::string ReadBlob(ISC_QUAD id);
     ISC_QUAD WriteBlob(const std::string& bytes, Firebird::ITransaction* tra);
 
+    // The handles belong to the current attachment of a connection that still exists.
+    bool HandlesLive() const { return *token_ != 0 && generation_ == *token_; }
+    void CheckConnection() const;
+
     TKVDBConnection& conn_;
+    std::shared_ptr<const std::uint64_t> token_;
     std::string sql_;
     Firebird::IStatement* stmt_ = nullptr;
     Firebird::IMessageMetadata* inMeta_ = nullptr;

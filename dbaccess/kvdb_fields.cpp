@@ -12,17 +12,29 @@ namespace zbpv {
 TField::TField(TKVClientDataSet& dataSet, size_t index, TFieldDef def)
     : ds_(dataSet), index_(index), def_(std::move(def)) {}
 
-const TDbValue& TField::Cell() const { return ds_.CellAt(index_); }
+const TDbValue& TField::Cell() const {
+    return ds_.CellAt(index_);
+}
 
-void TField::Store(TDbValue v) { ds_.StoreCell(index_, std::move(v)); }
+void TField::Store(TDbValue v) {
+    ds_.StoreCell(index_, std::move(v));
+}
 
-bool TField::IsNull() const { return zbpv::IsNull(Cell()); }
+bool TField::IsNull() const {
+    return zbpv::IsNull(Cell());
+}
 
-void TField::Clear() { Store(std::monostate{}); }
+void TField::Clear() {
+    Store(std::monostate{});
+}
 
-Variant TField::Value() const { return DbToVariant(Cell(), def_.DataType); }
+Variant TField::Value() const {
+    return DbToVariant(Cell(), def_.DataType);
+}
 
-void TField::SetValue(const Variant& v) { Store(v.IsNull() ? TDbValue{} : Convert(v)); }
+void TField::SetValue(const Variant& v) {
+    Store(v.IsNull() ? TDbValue{} : Convert(v));
+}
 
 TDbValue TField::Convert(const Variant& v) const {
     switch (def_.DataType) {
@@ -38,7 +50,8 @@ TDbValue TField::Convert(const Variant& v) const {
         std::int64_t i = v.AsInteger();
         if ((def_.DataType == TFieldType::ftSmallint && (i < -32768 || i > 32767)) ||
             (def_.DataType == TFieldType::ftInteger && (i < INT32_MIN || i > INT32_MAX)))
-            throw EConvertError(std::to_string(i) + " ist kein gültiger Wert für das Feld " + def_.Name + ".");
+            throw EConvertError(std::to_string(i) + " ist kein gültiger Wert für das Feld " + def_.Name +
+                                ".");
         return i;
     }
     case TFieldType::ftFloat:
@@ -79,11 +92,17 @@ std::string TField::AsString() const {
     }
 }
 
-std::int64_t TField::AsInteger() const { return Value().AsInteger(); }
+std::int64_t TField::AsInteger() const {
+    return Value().AsInteger();
+}
 
-double TField::AsFloat() const { return Value().AsFloat(); }
+double TField::AsFloat() const {
+    return Value().AsFloat();
+}
 
-Decimal TField::AsDecimal() const { return Value().AsDecimal(def_.DataType == TFieldType::ftFMTBcd ? def_.Size : 4); }
+Decimal TField::AsDecimal() const {
+    return Value().AsDecimal(def_.DataType == TFieldType::ftFMTBcd ? def_.Size : 4);
+}
 
 TDateTime TField::AsDateTime() const {
     const TDbValue& c = Cell();
@@ -104,7 +123,9 @@ void TField::SetAsSQLTimeStamp(const TSQLTimeStamp& ts) {
     Store(ts);
 }
 
-bool TField::AsBoolean() const { return Value().AsBoolean(); }
+bool TField::AsBoolean() const {
+    return Value().AsBoolean();
+}
 
 std::string TField::AsBytes() const {
     const TDbValue& c = Cell();
@@ -113,7 +134,9 @@ std::string TField::AsBytes() const {
     return AsString();
 }
 
-void TField::SetAsBytes(const std::string& bytes) { Store(bytes); }
+void TField::SetAsBytes(const std::string& bytes) {
+    Store(bytes);
+}
 
 // --- TKVSQLTimeStampField
 
@@ -123,7 +146,9 @@ const TSQLTimeStamp* ValidStamp(const TDbValue& c) {
     return ts && IsValidSQLTimeStamp(*ts) ? ts : nullptr;
 }
 
-bool HasDate(const TSQLTimeStamp& ts) { return ts.Year != 0 && ts.Month != 0 && ts.Day != 0; }
+bool HasDate(const TSQLTimeStamp& ts) {
+    return ts.Year != 0 && ts.Month != 0 && ts.Day != 0;
+}
 } // namespace
 
 Variant TKVSQLTimeStampField::Value() const {
@@ -163,7 +188,9 @@ std::string TKVSQLTimeStampField::DisplayText() const {
 
 // --- TKVFmtBcdField
 
-void TKVFmtBcdField::SetAsFloat(double d) { Store(Decimal::FromDouble(d, def_.Size)); }
+void TKVFmtBcdField::SetAsFloat(double d) {
+    Store(Decimal::FromDouble(d, def_.Size));
+}
 
 TDbValue TKVFmtBcdField::Convert(const Variant& v) const {
     if (v.Kind() == VariantKind::Float)

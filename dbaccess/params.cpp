@@ -11,7 +11,9 @@ TParam& TParams::operator[](size_t index) {
     return items_[index];
 }
 
-const TParam& TParams::operator[](size_t index) const { return const_cast<TParams&>(*this)[index]; }
+const TParam& TParams::operator[](size_t index) const {
+    return const_cast<TParams&>(*this)[index];
+}
 
 TParam* TParams::FindParam(const std::string& name) {
     for (TParam& p : items_)

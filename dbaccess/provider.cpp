@@ -32,9 +32,13 @@ void TKVDBQuery::SetPrepared(bool on) {
         ds_.Unprepare();
 }
 
-int TKVDBQuery::Execute() { return static_cast<int>(ds_.ExecSQL()); }
+int TKVDBQuery::Execute() {
+    return static_cast<int>(ds_.ExecSQL());
+}
 
-void TKVDBQuery::ApplyUpdates() { ds_.ApplyUpdates(0); }
+void TKVDBQuery::ApplyUpdates() {
+    ds_.ApplyUpdates(0);
+}
 
 TKVDBDBXQuery::TKVDBDBXQuery(TKVDBProviderFactory& factory, bool live, const std::string& sql)
     : TKVDBQuery(factory, live, sql) {
@@ -128,9 +132,13 @@ unsigned TKVDBStoredProc::ExecuteStatement() {
     return n;
 }
 
-int TKVDBStoredProc::Execute() { return static_cast<int>(ExecuteStatement()); }
+int TKVDBStoredProc::Execute() {
+    return static_cast<int>(ExecuteStatement());
+}
 
-int TKVDBDBXStoredProc::Execute() { return static_cast<int>(ExecuteStatement()); }
+int TKVDBDBXStoredProc::Execute() {
+    return static_cast<int>(ExecuteStatement());
+}
 
 int TKVDBIBOStoredProc::Execute() {
     ExecuteStatement();
@@ -141,7 +149,9 @@ int TKVDBIBOStoredProc::Execute() {
 
 TKVDBProviderFactory::TKVDBProviderFactory() : transactionId_(++gTransactionCounter) {}
 
-void TKVDBProviderFactory::StartTransaction() { connection_.StartTransaction(IsolationLevel); }
+void TKVDBProviderFactory::StartTransaction() {
+    connection_.StartTransaction(IsolationLevel);
+}
 
 void TKVDBProviderFactory::CopySettingsTo(TKVDBProviderFactory& other) const {
     other.connection_.Params = connection_.Params;
@@ -193,8 +203,8 @@ std::unique_ptr<TKVDBQuery> TKVDBProvider::CreateQuery(const std::string& sql, b
     return Factory().NewQuery(live, sql);
 }
 
-std::unique_ptr<TKVDBQuery> TKVDBProvider::CreateQueryFmt(const std::string& format, const std::vector<Variant>& args,
-                                                          bool live) {
+std::unique_ptr<TKVDBQuery> TKVDBProvider::CreateQueryFmt(const std::string& format,
+                                                          const std::vector<Variant>& args, bool live) {
     return CreateQuery(FormatSql(format, args), live);
 }
 
@@ -232,7 +242,9 @@ void TKVDBProvider::ExecInTransaction(const std::string& sql) {
     Factory().ExecuteDirect(sql);
 }
 
-bool TKVDBProvider::InTransaction() { return Factory().InTransaction(); }
+bool TKVDBProvider::InTransaction() {
+    return Factory().InTransaction();
+}
 
 void TKVDBProvider::StartTransaction() {
     if (OnStartTransaction)
@@ -252,7 +264,9 @@ void TKVDBProvider::Rollback() {
     Factory().Rollback();
 }
 
-void TKVDBProvider::CommitWork() { Factory().CommitWork(); }
+void TKVDBProvider::CommitWork() {
+    Factory().CommitWork();
+}
 
 // --- format
 
@@ -260,7 +274,9 @@ std::string FormatSql(const std::string& format, const std::vector<Variant>& arg
     std::string out;
     size_t next = 0;
     const size_t n = format.size();
-    auto bad = [&]() -> EConvertError { return EConvertError("Das Format '" + format + "' ist ungültig."); };
+    auto bad = [&]() -> EConvertError {
+        return EConvertError("Das Format '" + format + "' ist ungültig.");
+    };
     for (size_t i = 0; i < n; ++i) {
         char c = format[i];
         if (c != '%') {
@@ -347,7 +363,8 @@ std::string FormatSql(const std::string& format, const std::vector<Variant>& arg
             throw bad();
         }
         if (width > 0 && piece.size() < static_cast<size_t>(width))
-            piece = left ? piece + std::string(width - piece.size(), ' ') : std::string(width - piece.size(), ' ') + piece;
+            piece = left ? piece + std::string(width - piece.size(), ' ')
+                         : std::string(width - piece.size(), ' ') + piece;
         out += piece;
     }
     return out;

@@ -52,8 +52,8 @@ void TSQLGenerator::Prepare() {
         procedureExists_ = !q->DataSet().Eof();
         q->DataSet().Close();
         if (!procedureExists_)
-            prov.ExecSQL("create procedure " + name_ + "(schr integer) returns (id integer) as begin " + "id=gen_id(" +
-                         name_ + ",:schr); end");
+            prov.ExecSQL("create procedure " + name_ + "(schr integer) returns (id integer) as begin " +
+                         "id=gen_id(" + name_ + ",:schr); end");
         if (!proc_)
             proc_ = prov.CreateStoredProc(name_);
         proc_->SetPrepared(true);
@@ -76,7 +76,8 @@ void TSQLGenerator::SetValue(std::int32_t value) {
         Prepare();
     if (!CanChange)
         throw Exception("Der Generator darf nicht geändert werden!");
-    auto q = Provider().CreateQuery("set generator " + name_ + " to " + std::to_string(std::int64_t(value) - 1), false);
+    auto q = Provider().CreateQuery(
+        "set generator " + name_ + " to " + std::to_string(std::int64_t(value) - 1), false);
     q->Execute();
 }
 

@@ -5,8 +5,8 @@ namespace zbpv {
 namespace {
 bool IsNameChar(char c) {
     unsigned char u = static_cast<unsigned char>(c);
-    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' || u == '$' ||
-           u >= 0x80;
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' ||
+           u == '$' || u >= 0x80;
 }
 } // namespace
 

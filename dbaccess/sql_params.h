@@ -7,8 +7,8 @@
 namespace zbpv {
 
 struct ParsedSql {
-    std::string Text;                // what goes to the server
-    std::vector<std::string> Names;  // one per placeholder, in text order ("" for a bare "?")
+    std::string Text;               // what goes to the server
+    std::vector<std::string> Names; // one per placeholder, in text order ("" for a bare "?")
 };
 
 // Replaces ":NAME" outside string literals, quoted identifiers and comments by "?". A bare "?" stays

@@ -12,7 +12,9 @@ namespace zbpv {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::vector<std::string> Words(const std::string& s, size_t max) {
     std::vector<std::string> out;
@@ -45,9 +47,9 @@ std::string StripLeading(const std::string& s) {
 bool IsClientCommand(const std::vector<std::string>& w) {
     if (w.size() < 2 || w[0] != "SET")
         return false;
-    static const char* cmds[] = {"SQL",  "NAMES", "AUTODDL", "ECHO",    "BAIL",  "LIST",  "PLAN",     "PLANONLY",
-                                 "STATS", "COUNT", "WARNINGS", "HEADING", "WIDTH", "BLOB",  "ROWCOUNT", "TIME",
-                                 "SQLDA_DISPLAY", "EXPLAIN", "WNG"};
+    static const char* cmds[] = {"SQL",      "NAMES", "AUTODDL",       "ECHO",     "BAIL",    "LIST",  "PLAN",
+                                 "PLANONLY", "STATS", "COUNT",         "WARNINGS", "HEADING", "WIDTH", "BLOB",
+                                 "ROWCOUNT", "TIME",  "SQLDA_DISPLAY", "EXPLAIN",  "WNG"};
     return std::any_of(std::begin(cmds), std::end(cmds), [&](const char* c) { return w[1] == c; });
 }
 
@@ -151,8 +153,11 @@ void CreateTargetDatabase(const TConnectionParams& params, const std::filesystem
     auto scripts = SchemaScripts(schemaFolder);
     if (scripts.empty())
         throw EFileError("Im Ordner \"" + schemaFolder.string() + "\" liegen keine SQL-Skripte.");
+    // The scripts run without forced writes (a failed creation removes the file anyway); the
+    // requested setting (on unless asked otherwise) is switched on at the end.
     TKVDBConnection conn;
     conn.Params = params;
+    conn.Params.ForcedWrites = false;
     conn.CreateDatabase();
     try {
         for (const auto& file : scripts) {
@@ -165,6 +170,11 @@ void CreateTargetDatabase(const TConnectionParams& params, const std::filesystem
             RunSqlScript(conn, Utf8ToAnsi(text.str()), file.filename().string());
         }
         conn.Close();
+        if (params.ForcedWrites.value_or(true)) {
+            conn.Params.ForcedWrites = true;
+            conn.Open();
+            conn.Close();
+        }
     } catch (...) {
         conn.Close();
         if (params.ServerName.empty()) {

@@ -62,8 +62,8 @@ TEST_F(DataSetTest, MetadataWithoutRowsAndAppendedRowsAllInserted) {
 
 TEST_F(DataSetTest, EditCancelDeleteAndApplyKeyedOnLfdnr) {
     for (int i = 1; i <= 3; ++i)
-        db.Exec("insert into ADR (LFDNR, NAME1, KURZ) values (" + std::to_string(i) + ", 'n" + std::to_string(i) +
-                "', 'ab')");
+        db.Exec("insert into ADR (LFDNR, NAME1, KURZ) values (" + std::to_string(i) + ", 'n" +
+                std::to_string(i) + "', 'ab')");
     TKVClientDataSet& d = OpenTable(true);
     ASSERT_EQ(d.RecordCount(), 3u);
     EXPECT_EQ(d.FieldByName("KURZ").AsString(), "ab") << "CHAR columns read without trailing blanks";
@@ -79,7 +79,8 @@ TEST_F(DataSetTest, EditCancelDeleteAndApplyKeyedOnLfdnr) {
     d.Delete();
     EXPECT_THROW(d.FieldByName("NAME1").SetAsString("x"), EDatabaseError) << "not in edit mode";
     EXPECT_EQ(d.ApplyUpdates(), 2);
-    EXPECT_EQ(db.QueryText("select list(NAME1, ',') from (select NAME1 from ADR order by LFDNR)"), "n1,geändert");
+    EXPECT_EQ(db.QueryText("select list(NAME1, ',') from (select NAME1 from ADR order by LFDNR)"),
+              "n1,geändert");
 
     // A row that vanished meanwhile is an error, not a silent no-op.
     d.First();
@@ -145,7 +146,9 @@ TEST_F(DataSetTest, TextAndBinaryBlobsAndWindows1252BytesRoundTrip) {
     for (int i = 0; i < 256; ++i)
         binary += static_cast<char>(i);
     binary = binary + binary + std::string(70000, '\x7f');
-    const std::string text = "Gr\xfc\xdf" "e \x80 \x84Zitat\x93\r\n" + std::string(40000, 'a');
+    const std::string text = "Gr\xfc\xdf"
+                             "e \x80 \x84Zitat\x93\r\n" +
+                             std::string(40000, 'a');
     const std::string name = "M\xfcller \x80";
     TKVClientDataSet& d = OpenTable(false);
     d.Append();

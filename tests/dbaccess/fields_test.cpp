@@ -19,8 +19,12 @@ TEST(FmtBcdField, FloatsRoundHalfAwayFromZeroAtTheColumnsScale) {
         double value;
         const char* two;  // stored in NUMERIC(15,2)
         const char* four; // stored in DECIMAL(18,4)
-    } cases[] = {{0.005, "0.01", "0.0050"},       {2.125, "2.13", "2.1250"},   {-2.125, "-2.13", "-2.1250"},
-                 {1.005, "1.00", "1.0050"},       {0.00005, "0.00", "0.0001"}, {-0.004, "0.00", "-0.0040"},
+    } cases[] = {{0.005, "0.01", "0.0050"},
+                 {2.125, "2.13", "2.1250"},
+                 {-2.125, "-2.13", "-2.1250"},
+                 {1.005, "1.00", "1.0050"},
+                 {0.00005, "0.00", "0.0001"},
+                 {-0.004, "0.00", "-0.0040"},
                  {12345.675, "12345.67", "12345.6750"}}; // the last one is held as 12345.67499999...
     int nr = 0;
     for (const Case& c : cases) {
@@ -49,17 +53,17 @@ TEST(SQLTimeStamp, Validity) {
         TSQLTimeStamp ts;
         bool valid;
     } cases[] = {
-        {{0, 0, 0, 0, 0, 0, 0}, true},        {{2024, 2, 29, 23, 59, 59, 0}, true},
-        {{2023, 2, 29, 0, 0, 0, 0}, false},   {{2024, 2, 31, 0, 0, 0, 0}, false},
-        {{2024, 13, 1, 0, 0, 0, 0}, false},   {{2024, 0, 1, 0, 0, 0, 0}, false},
-        {{0, 1, 1, 0, 0, 0, 0}, false},       {{10000, 1, 1, 0, 0, 0, 0}, false},
-        {{9999, 12, 31, 0, 0, 0, 0}, true},   {{2024, 1, 1, 24, 0, 0, 0}, false},
-        {{2024, 1, 1, 0, 60, 0, 0}, false},   {{0, 0, 0, 12, 30, 0, 0}, true},
-        {{1900, 2, 29, 0, 0, 0, 0}, false},   {{2000, 2, 29, 0, 0, 0, 0}, true},
+        {{0, 0, 0, 0, 0, 0, 0}, true},      {{2024, 2, 29, 23, 59, 59, 0}, true},
+        {{2023, 2, 29, 0, 0, 0, 0}, false}, {{2024, 2, 31, 0, 0, 0, 0}, false},
+        {{2024, 13, 1, 0, 0, 0, 0}, false}, {{2024, 0, 1, 0, 0, 0, 0}, false},
+        {{0, 1, 1, 0, 0, 0, 0}, false},     {{10000, 1, 1, 0, 0, 0, 0}, false},
+        {{9999, 12, 31, 0, 0, 0, 0}, true}, {{2024, 1, 1, 24, 0, 0, 0}, false},
+        {{2024, 1, 1, 0, 60, 0, 0}, false}, {{0, 0, 0, 12, 30, 0, 0}, true},
+        {{1900, 2, 29, 0, 0, 0, 0}, false}, {{2000, 2, 29, 0, 0, 0, 0}, true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsValidSQLTimeStamp(c.ts), c.valid) << c.ts.Year << "-" << c.ts.Month << "-" << c.ts.Day << " "
-                                                      << c.ts.Hour << ":" << c.ts.Minute;
+        EXPECT_EQ(IsValidSQLTimeStamp(c.ts), c.valid)
+            << c.ts.Year << "-" << c.ts.Month << "-" << c.ts.Day << " " << c.ts.Hour << ":" << c.ts.Minute;
 }
 
 TEST(SQLTimeStampField, ImpossibleStoredDateReadsAsEmpty) {

@@ -13,7 +13,9 @@ protected:
     void SetUp() override {
         factory = db.NewDbxFactory();
         prov.SetActiveFactory(factory.get());
-        prov.OnSQLExec = [this](TKVDBProvider&, std::string& text, bool&) { ddl.push_back(text); };
+        prov.OnSQLExec = [this](TKVDBProvider&, std::string& text, bool&) {
+            ddl.push_back(text);
+        };
     }
     test::FbTempDb db;
     std::unique_ptr<TKVDBDBXProviderFactory> factory;
@@ -25,7 +27,9 @@ protected:
 TEST_F(GeneratorTest, FirstUseCreatesGeneratorAndProcedureLaterUseIssuesNoDdl) {
     TSQLGenerator gen(&prov, "GEN_LFDNR");
     int created = 0;
-    gen.AfterCreateGen = [&](TSQLGenerator&) { ++created; };
+    gen.AfterCreateGen = [&](TSQLGenerator&) {
+        ++created;
+    };
     EXPECT_EQ(gen.NextValue(), 1);
     EXPECT_EQ(gen.NextValue(), 2);
     ASSERT_EQ(ddl.size(), 2u);

@@ -2,6 +2,7 @@
 
 #include "dbaccess/fb_api.h"
 #include "dbaccess/provider.h"
+#include "dbaccess/sql_generator.h"
 #include "tests/support/fb_temp_db.h"
 
 using namespace zbpv;
@@ -106,7 +107,8 @@ TEST_F(ProviderTest, ExecuteReturnValuesDifferByFactoryKind) {
                  {ibo.get(), "update T set NAME = 'x'", 1}};
     for (const Case& c : cases) {
         prov.SetActiveFactory(c.factory);
-        EXPECT_EQ(prov.CreateQuery(c.sql, false)->Execute(), c.expected) << c.factory->FactoryType() << ": " << c.sql;
+        EXPECT_EQ(prov.CreateQuery(c.sql, false)->Execute(), c.expected)
+            << c.factory->FactoryType() << ": " << c.sql;
     }
 }
 
@@ -200,9 +202,15 @@ TEST_F(ProviderTest, ExecSQLReportsFirebirdsErrorWhenTheRetryFailsToo) {
 
 TEST_F(ProviderTest, ExecInTransactionLeavesTheCallersTransactionToTheCaller) {
     std::vector<std::string> events;
-    prov.OnStartTransaction = [&](TKVDBProvider& p) { events.push_back(p.InTransaction() ? "start(in)" : "start"); };
-    prov.OnCommit = [&](TKVDBProvider&) { events.push_back("commit"); };
-    prov.OnRollback = [&](TKVDBProvider&) { events.push_back("rollback"); };
+    prov.OnStartTransaction = [&](TKVDBProvider& p) {
+        events.push_back(p.InTransaction() ? "start(in)" : "start");
+    };
+    prov.OnCommit = [&](TKVDBProvider&) {
+        events.push_back("commit");
+    };
+    prov.OnRollback = [&](TKVDBProvider&) {
+        events.push_back("rollback");
+    };
 
     prov.StartTransaction();
     prov.ExecInTransaction("insert into T values (3, 'drei')");
@@ -219,9 +227,10 @@ TEST_F(ProviderTest, ExecInTransactionLeavesTheCallersTransactionToTheCaller) {
     EXPECT_EQ(events, (std::vector<std::string>{"start", "commit", "start", "rollback"}));
 
     // Without a transaction of the caller: nothing half-written after a failure.
-    EXPECT_THROW(prov.ExecInTransaction("insert into T select LFDNR + 10, NAME from T union all select 11, 'x' "
-                                        "from RDB$DATABASE"),
-                 EDatabaseError);
+    EXPECT_THROW(
+        prov.ExecInTransaction("insert into T select LFDNR + 10, NAME from T union all select 11, 'x' "
+                               "from RDB$DATABASE"),
+        EDatabaseError);
     prov.ExecInTransaction("insert into T values (5, 'fünf')");
     prov.CommitWork();
     EXPECT_EQ(db.QueryInt("select count(*) from T"), 4);
@@ -269,7 +278,9 @@ TEST(FormatSql, PositionalAndSequentialPlaceholders) {
         std::vector<Variant> args;
         const char* expected;
     } cases[] = {
-        {"select * from %0:s where LFDNR = %1:d", {Variant("ADRESSEN"), Variant(7)}, "select * from ADRESSEN where LFDNR = 7"},
+        {"select * from %0:s where LFDNR = %1:d",
+         {Variant("ADRESSEN"), Variant(7)},
+         "select * from ADRESSEN where LFDNR = 7"},
         {"%2:d-%0:s-%1:s", {Variant("a"), Variant("b"), Variant(3)}, "3-a-b"},
         {"%s/%s/%0:s/%s", {Variant("x"), Variant("y")}, "x/y/x/y"},
         {"100%% %5d|%-4s|", {Variant(42), Variant("ab")}, "100%    42|ab  |"},
@@ -283,7 +294,8 @@ TEST(FormatSql, PositionalAndSequentialPlaceholders) {
 }
 
 TEST_F(ProviderTest, CreateQueryFmtFormatsBeforeParsing) {
-    auto q = prov.CreateQueryFmt("select NAME from %0:s where LFDNR = %1:d", {Variant("T"), Variant(2)}, false);
+    auto q =
+        prov.CreateQueryFmt("select NAME from %0:s where LFDNR = %1:d", {Variant("T"), Variant(2)}, false);
     q->DataSet().Open();
     EXPECT_EQ(q->DataSet().Fields(0).AsString(), "zwei");
 }
@@ -303,4 +315,22 @@ TEST(ProviderFaults, MissingDatabaseAndNoFactory) {
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "fehlt.fdb"));
     TKVDBProvider none;
     EXPECT_THROW(none.CreateQuery("select 1 from RDB$DATABASE", false), EDatabaseError);
+}
+
+TEST(ProviderLifetime, ObjectsOutlivingTheirFactoryAreFreedSafely) {
+    test::FbTempDb db;
+    std::unique_ptr<TKVDBQuery> q;
+    TSQLGenerator gen;
+    {
+        auto f = db.NewDbxFactory();
+        TKVDBProvider p(f.get());
+        q = p.CreateQuery("select * from RDB$DATABASE", true);
+        q->DataSet().Open();
+        gen.SetKVDBProvider(&p);
+        gen.SetGeneratorname("GEN_X");
+        EXPECT_EQ(gen.NextValue(), 1);
+    }
+    q->DataSet().Close();
+    EXPECT_THROW(q->DataSet().Open(), EDatabaseError);
+    q.reset();
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "dbaccess/fb_statement.h"
 #include "dbaccess/sql_script.h"
 #include "tests/support/fb_temp_db.h"
 
@@ -45,7 +46,8 @@ TEST(Cli, CreatesAndListsATargetAndRefusesToOverwrite) {
     std::ofstream(dir.Path() / "schema" / "01_tables.sql")
         << "create table ADRESSEN (LFDNR integer not null primary key, NAME1 varchar(40));\n"
            "insert into ADRESSEN values (1, 'Müller');\n"
-           "SET TERM ^ ;\ncreate procedure P (A integer) returns (B integer) as begin B = :A; end^\nSET TERM ; ^\n";
+           "SET TERM ^ ;\ncreate procedure P (A integer) returns (B integer) as begin B = :A; end^\nSET TERM "
+           "; ^\n";
     std::ofstream(dir.Path() / "schema" / "02_gen.sql") << "create generator GEN_LFDNR;\n";
     const std::string env = "ZBPV_SCHEMA_DIR=" + (dir.Path() / "schema").string();
     const std::string target = (dir.Path() / "ziel.fdb").string();
@@ -62,9 +64,16 @@ TEST(Cli, CreatesAndListsATargetAndRefusesToOverwrite) {
     std::string all((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(all.find("ADRESSEN  1"), std::string::npos) << all;
 
+    // Scripts ran without forced writes for speed; the finished database has them on.
     TKVDBConnection c;
     c.Params.DatabaseName = target;
-    EXPECT_EQ(c.Attachment() != nullptr, true);
+    FbStatement q(c);
+    q.Prepare("select MON$FORCED_WRITES from MON$DATABASE");
+    std::vector<TDbValue> row;
+    q.OpenCursor({});
+    ASSERT_TRUE(q.Fetch(row));
+    EXPECT_EQ(DbToInt64(row[0]), 1);
+    q.CloseCursor();
 }
 
 TEST(Cli, ExitCodes) {

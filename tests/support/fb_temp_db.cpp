@@ -22,9 +22,13 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::filesystem::path SourceSchemaFolder() { return std::filesystem::path(ZBPV_SOURCE_ROOT) / "schema"; }
+std::filesystem::path SourceSchemaFolder() {
+    return std::filesystem::path(ZBPV_SOURCE_ROOT) / "schema";
+}
 
-bool HaveSchema() { return !SchemaScripts(SourceSchemaFolder()).empty(); }
+bool HaveSchema() {
+    return !SchemaScripts(SourceSchemaFolder()).empty();
+}
 
 FbTempDb::FbTempDb(Schema schema, bool forcedWrites) : path_((dir_.Path() / "target.fdb").string()) {
     TConnectionParams p = Params();
@@ -39,7 +43,9 @@ FbTempDb::FbTempDb(Schema schema, bool forcedWrites) : path_((dir_.Path() / "tar
     }
 }
 
-FbTempDb::~FbTempDb() { checker_.reset(); }
+FbTempDb::~FbTempDb() {
+    checker_.reset();
+}
 
 TConnectionParams FbTempDb::Params() const {
     TConnectionParams p;
