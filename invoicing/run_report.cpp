@@ -35,6 +35,16 @@ std::filesystem::path TRunReport::Write(const std::filesystem::path& logFolder) 
     return path;
 }
 
+void TRunReport::Add(std::vector<std::pair<std::string, long long>>& list, const std::string& name,
+                     long long n) {
+    for (auto& [k, v] : list)
+        if (k == name) {
+            v += n;
+            return;
+        }
+    list.emplace_back(name, n);
+}
+
 std::string RefusedRowsNotice(std::size_t count, const std::filesystem::path& reportPath) {
     if (count == 0)
         return {};
