@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
   qt6-base-dev
-  libgumbo-dev libidn2-dev libsqlite3-dev
+  libgumbo-dev libidn2-dev libsqlite3-dev libssl-dev
   libbackward-cpp-dev libdw-dev
   xvfb xauth
 )

@@ -1,0 +1,45 @@
+// One generator (sequence) of the target database with a stored procedure of the same name that
+// draws from it. Both are created on first use when missing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "dbaccess/provider.h"
+
+namespace zbpv {
+
+class TSQLGenerator {
+public:
+    TSQLGenerator() = default;
+    TSQLGenerator(TKVDBProvider* provider, const std::string& name, bool canChange = false);
+
+    const std::string& Generatorname() const { return name_; }
+    void SetGeneratorname(const std::string& name); // stored upper-cased; discards the preparation
+    bool CanChange = false;
+    TKVDBProvider* KVDBProvider() const { return provider_; }
+    void SetKVDBProvider(TKVDBProvider* provider); // discards the preparation
+    std::function<void(TSQLGenerator&)> AfterCreateGen;
+
+    // The next value (the generator advances by one).
+    std::int32_t NextValue();
+    // Sets the generator so that the next NextValue returns `value`. Needs CanChange.
+    void SetValue(std::int32_t value);
+
+    bool Prepared() const { return prepared_; }
+
+private:
+    void Prepare();
+    void Unprepare();
+    TKVDBProvider& Provider();
+
+    std::string name_;
+    TKVDBProvider* provider_ = nullptr;
+    bool prepared_ = false;
+    bool generatorExists_ = false, procedureExists_ = false;
+    std::unique_ptr<TKVDBStoredProc> proc_;
+};
+
+} // namespace zbpv

@@ -1,0 +1,40 @@
+-- Tables of neighbouring modules that the tables above refer to. The migration writes none of them and
+-- only needs them so that the foreign keys pointing at them hold. They carry their key and nothing more.
+
+-- Backlog entries of order positions (ATRPOS.ATRPOSRUECKSTANDLFDNR)
+CREATE TABLE ATRPOSRUECKSTAND (
+  LFDNR INTEGER NOT NULL,
+  CONSTRAINT ATRPOSRUECKSTAND_PK PRIMARY KEY (LFDNR)
+);
+
+-- Message ids seen on the mail server (EMAILS.UIDLLFDNR)
+CREATE TABLE MAILID (
+  LFDNR INTEGER NOT NULL,
+  CONSTRAINT MAILID_PK PRIMARY KEY (LFDNR)
+);
+
+-- Campaigns (EMAILS.WERBEAKTIONENLFDNR)
+CREATE TABLE WERBEAKTIONEN (
+  LFDNR INTEGER NOT NULL,
+  CONSTRAINT WERBEAKTIONEN_PK PRIMARY KEY (LFDNR)
+);
+
+-- Calendar resources, referred to by their text id (EVENTDETAILS.RESOURCEID, EVENTITEMS.RESOURCEID)
+CREATE TABLE RESOURCES (
+  LFDNR      INTEGER NOT NULL,
+  RESOURCEID VARCHAR(36) NOT NULL,
+  CONSTRAINT RESOURCES_PK PRIMARY KEY (LFDNR),
+  CONSTRAINT RESOURCES_UK UNIQUE (RESOURCEID)
+);
+
+-- Documents, the owners of the link kind 70 (DOKUMENTEZUORD)
+CREATE TABLE DOKUMENTE (
+  LFDNR INTEGER NOT NULL,
+  CONSTRAINT DOKUMENTE_PK PRIMARY KEY (LFDNR)
+);
+
+-- Projects, the owners of the link kind 90 (PROJEKTEZUORD)
+CREATE TABLE PROJEKTE (
+  LFDNR INTEGER NOT NULL,
+  CONSTRAINT PROJEKTE_PK PRIMARY KEY (LFDNR)
+);

@@ -1,0 +1,45 @@
+SET TERM ^ ;
+
+-- The top folder of the folder tree that folder ILFDNR belongs to: the ancestor without a parent, or
+-- the folder itself when it has none. Always one row, so that it serves as a scalar subquery:
+--   UPDATE MAILBAUM M SET M.STAMMLFDNR = (SELECT P.IPARENTLFDNR FROM PRC_MAILBAUM_STAMM(M.LFDNR) P)
+-- An unknown folder or NULL gives NULL. So does a parent chain that runs in a circle (it has no top),
+-- which the depth limit catches instead of looping for ever.
+CREATE PROCEDURE PRC_MAILBAUM_STAMM (ILFDNR INTEGER)
+RETURNS (IPARENTLFDNR INTEGER)
+AS
+DECLARE VARIABLE VATER INTEGER;
+DECLARE VARIABLE TIEFE INTEGER = 0;
+BEGIN
+  IPARENTLFDNR = NULL;
+  VATER = NULL;
+  SELECT LFDNR, VATERLFDNR FROM MAILBAUM WHERE LFDNR = :ILFDNR INTO :IPARENTLFDNR, :VATER;
+  WHILE (VATER IS NOT NULL) DO
+  BEGIN
+    TIEFE = TIEFE + 1;
+    IF (TIEFE > 1000) THEN
+    BEGIN
+      IPARENTLFDNR = NULL;
+      LEAVE;
+    END
+    IPARENTLFDNR = VATER;
+    VATER = NULL;
+    SELECT VATERLFDNR FROM MAILBAUM WHERE LFDNR = :IPARENTLFDNR INTO :VATER;
+  END
+  SUSPEND;
+END^
+
+-- Assigns address IADRESSENLFDNR to group IGRUPPELFDNR unless it already belongs to it. IBENUTZERLFDNR is
+-- the user on whose behalf it happens: the initials of that user (none when unknown) mark the new row.
+-- A missing address or group fails on the foreign keys, so the caller can roll back.
+CREATE PROCEDURE PRC_NEW_ADDRESSGROUPLINK (IADRESSENLFDNR INTEGER, IGRUPPELFDNR INTEGER, IBENUTZERLFDNR INTEGER)
+AS
+BEGIN
+  IF (NOT EXISTS(SELECT 1 FROM GRZUORD
+                 WHERE KUNDENLFDNR = :IADRESSENLFDNR AND GRUPPELFDNR = :IGRUPPELFDNR)) THEN
+    INSERT INTO GRZUORD (LFDNR, KUNDENLFDNR, GRUPPELFDNR, ZUORDNUNGSDATUM, ANGELEGTAM, ANGELEGTVON)
+    VALUES (GEN_ID(GEN_LFDNR, 1), :IADRESSENLFDNR, :IGRUPPELFDNR, CAST(CURRENT_DATE AS TIMESTAMP),
+            CURRENT_TIMESTAMP, (SELECT KUERZEL FROM BENUTZER WHERE LFDNR = :IBENUTZERLFDNR));
+END^
+
+SET TERM ; ^
