@@ -1,8 +1,22 @@
 #include "dbaccess/dataset_helpers.h"
 
+#include "dbaccess/client_dataset.h"
+#include "dbaccess/provider.h"
+#include "dbaccess/sql_generator.h"
+
+#include "dbaccess/client_dataset.h"
+#include "dbaccess/provider.h"
+#include "dbaccess/sql_generator.h"
+
 #include "support/ansi.h"
 #include "support/datetime.h"
 #include "support/format_settings.h"
+
+#include <functional>
+#include <map>
+
+#include <functional>
+#include <map>
 
 namespace zbpv {
 
@@ -149,6 +163,247 @@ bool CopyFields(const ISourceTable& source, ITargetDataSet& destination) {
 
 bool DataSetEmpty(const ITargetDataSet& ds) {
     return ds.RecordCount() == 0;
+}
+
+// --- The target through the provider
+
+namespace {
+
+TDataKind KindOf(TFieldType t) {
+    switch (t) {
+    case TFieldType::ftString:
+    case TFieldType::ftFixedChar:
+        return TDataKind::Text;
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftLargeint:
+        return TDataKind::Integer;
+    case TFieldType::ftFloat:
+        return TDataKind::Float;
+    case TFieldType::ftFMTBcd:
+        return TDataKind::Decimal;
+    case TFieldType::ftDate:
+        return TDataKind::Date;
+    case TFieldType::ftTime:
+        return TDataKind::Time;
+    case TFieldType::ftTimeStamp:
+        return TDataKind::DateTime;
+    case TFieldType::ftMemo:
+        return TDataKind::Memo;
+    case TFieldType::ftBlob:
+        return TDataKind::Blob;
+    case TFieldType::ftBoolean:
+        return TDataKind::Boolean;
+    default:
+        return TDataKind::Other;
+    }
+}
+
+using TReleaseFn = std::function<void(std::unique_ptr<TKVClientDataSet>)>;
+
+class TClientDataSetAdapter : public ITargetDataSet {
+public:
+    TClientDataSetAdapter(std::unique_ptr<TKVClientDataSet> ds, std::string name, TReleaseFn release = {})
+        : ds_(std::move(ds)), name_(std::move(name)), release_(std::move(release)) {
+        for (const TFieldDef& d : ds_->FieldDefs())
+            fields_.push_back(
+                {d.Name, KindOf(d.DataType),
+                 d.DataType == TFieldType::ftString || d.DataType == TFieldType::ftFixedChar ? d.Size : 0});
+    }
+    ~TClientDataSetAdapter() override {
+        if (release_)
+            release_(std::move(ds_));
+    }
+    int FieldCount() const override { return static_cast<int>(fields_.size()); }
+    const TDataField& Field(int i) const override { return fields_.at(static_cast<size_t>(i)); }
+    std::string DataSetName() const override { return name_; }
+    int RecordCount() const override { return static_cast<int>(ds_->RecordCount()); }
+    void First() override { ds_->First(); }
+    void Next() override { ds_->Next(); }
+    bool Eof() const override { return ds_->Eof(); }
+    void Append() override {
+        if (pendingFrom_ < 0)
+            pendingFrom_ = static_cast<int>(ds_->RecordCount());
+        ds_->Append();
+    }
+    void Edit() override {
+        ds_->Edit();
+        edited_ = true;
+    }
+    void Post() override { ds_->Post(); }
+    void Cancel() override { ds_->Cancel(); }
+    Variant Value(int i) const override { return ds_->Fields(static_cast<size_t>(i)).Value(); }
+    void SetValue(int i, const Variant& v) override { ds_->Fields(static_cast<size_t>(i)).SetValue(v); }
+    std::size_t PendingCount() const override { return ds_->ChangeCount(); }
+    void EmptyBuffer() override {
+        ds_->EmptyDataSet();
+        pendingFrom_ = -1;
+        edited_ = false;
+    }
+
+    std::vector<TApplyError> ApplyUpdates() override {
+        std::vector<TApplyError> errors;
+        const std::size_t pending = ds_->ChangeCount();
+        try {
+            ds_->ApplyUpdates(0);
+            pendingFrom_ = -1;
+            edited_ = false;
+            return errors;
+        } catch (const Exception& e) {
+            if (edited_ || pendingFrom_ < 0) {
+                // An edited row cannot be told apart from the others: the batch is refused whole.
+                for (std::size_t i = 0; i < pending; ++i)
+                    errors.push_back({i, e.what()});
+                EmptyBuffer();
+                return errors;
+            }
+        }
+        // Nothing of the batch was written: write its rows one at a time, leaving out the refused ones.
+        std::vector<std::vector<Variant>> rows;
+        std::size_t index = 0;
+        for (ds_->First(); !ds_->Eof(); ds_->Next(), ++index) {
+            if (static_cast<int>(index) < pendingFrom_)
+                continue;
+            std::vector<Variant> row;
+            for (size_t c = 0; c < fields_.size(); ++c)
+                row.push_back(ds_->Fields(c).Value());
+            rows.push_back(std::move(row));
+        }
+        EmptyBuffer();
+        for (std::size_t pos = 0; pos < rows.size(); ++pos) {
+            ds_->Append();
+            for (size_t c = 0; c < fields_.size(); ++c)
+                if (!rows[pos][c].IsNull())
+                    ds_->Fields(c).SetValue(rows[pos][c]);
+            ds_->Post();
+            try {
+                ds_->ApplyUpdates(0);
+            } catch (const Exception& e) {
+                errors.push_back({pos, e.what()});
+                ds_->EmptyDataSet();
+            }
+        }
+        EmptyBuffer();
+        return errors;
+    }
+
+private:
+    std::unique_ptr<TKVClientDataSet> ds_;
+    std::string name_;
+    TReleaseFn release_;
+    std::vector<TDataField> fields_;
+    int pendingFrom_ = -1; // first appended row not yet applied
+    bool edited_ = false;
+};
+
+class TClientQuery : public ITargetQuery {
+public:
+    TClientQuery(TKVDBConnection& conn, const std::string& sql) : ds_(conn) {
+        ds_.ForwardOnly = true;
+        ds_.ReadOnly = true;
+        ds_.SetCommandText(sql);
+        ds_.Prepare();
+    }
+    std::optional<Variant> FirstValue(const std::vector<Variant>& params) override {
+        ds_.Close();
+        for (size_t i = 0; i < params.size() && i < ds_.Params().Count(); ++i)
+            ds_.Params()[i].SetValue(params[i]);
+        ds_.Open();
+        std::optional<Variant> v;
+        if (!ds_.Eof())
+            v = ds_.Fields(0).Value();
+        ds_.Close();
+        return v;
+    }
+
+private:
+    TKVClientDataSet ds_;
+};
+
+std::string TableAfterFrom(const std::string& sql) {
+    std::string up = AnsiUpperCase(sql);
+    size_t p = up.find("FROM");
+    if (p == std::string::npos)
+        return sql;
+    p += 4;
+    while (p < up.size() && static_cast<unsigned char>(up[p]) <= ' ')
+        ++p;
+    size_t e = p;
+    while (e < up.size() && static_cast<unsigned char>(up[e]) > ' ')
+        ++e;
+    return up.substr(p, e - p);
+}
+
+} // namespace
+
+struct TProviderTarget::Pool {
+    std::map<std::string, std::vector<std::unique_ptr<TKVClientDataSet>>> free;
+};
+
+TProviderTarget::TProviderTarget(TKVDBProvider& provider, TSQLGenerator& lfdnr)
+    : provider_(provider), lfdnr_(lfdnr), pool_(std::make_shared<Pool>()) {}
+
+TProviderTarget::~TProviderTarget() = default;
+
+static TKVDBConnection& ConnectionOf(TKVDBProvider& p) {
+    if (!p.ActiveFactory())
+        throw EDatabaseError("Keine Verbindung zur Zieldatenbank eingestellt.");
+    return p.ActiveFactory()->Connection();
+}
+
+std::unique_ptr<ITargetDataSet> TProviderTarget::OpenTable(const std::string& table, bool fetchRows) {
+    auto ds = std::make_unique<TKVClientDataSet>(ConnectionOf(provider_));
+    ds->SetTableName(table);
+    ds->FetchRows = fetchRows;
+    ds->Open();
+    return std::make_unique<TClientDataSetAdapter>(std::move(ds), table);
+}
+
+std::unique_ptr<ITargetDataSet> TProviderTarget::OpenQuery(const std::string& sql,
+                                                           const std::vector<Variant>& params) {
+    std::unique_ptr<TKVClientDataSet> ds;
+    auto& list = pool_->free[sql];
+    if (!list.empty()) {
+        ds = std::move(list.back());
+        list.pop_back();
+    } else {
+        ds = std::make_unique<TKVClientDataSet>(ConnectionOf(provider_));
+        ds->SetCommandText(sql);
+        ds->Prepare();
+    }
+    for (size_t i = 0; i < params.size() && i < ds->Params().Count(); ++i)
+        ds->Params()[i].SetValue(params[i]);
+    ds->Open();
+    std::weak_ptr<Pool> pool = pool_;
+    return std::make_unique<TClientDataSetAdapter>(std::move(ds), TableAfterFrom(sql),
+                                                   [pool, sql](std::unique_ptr<TKVClientDataSet> d) {
+                                                       if (auto p = pool.lock()) {
+                                                           try {
+                                                               d->Close();
+                                                           } catch (...) {
+                                                               return;
+                                                           }
+                                                           p->free[sql].push_back(std::move(d));
+                                                       }
+                                                   });
+}
+
+std::unique_ptr<ITargetQuery> TProviderTarget::PrepareQuery(const std::string& sql) {
+    return std::make_unique<TClientQuery>(ConnectionOf(provider_), sql);
+}
+
+void TProviderTarget::ExecuteDirect(const std::string& sql) {
+    TKVDBConnection& conn = ConnectionOf(provider_);
+    conn.ExecuteDirect(sql);
+    conn.CommitWork();
+}
+
+int32_t TProviderTarget::NextLfdnr() {
+    return lfdnr_.NextValue();
+}
+
+void TProviderTarget::CommitWork() {
+    ConnectionOf(provider_).CommitWork();
 }
 
 } // namespace zbpv

@@ -90,6 +90,10 @@ public:
 
     // Writes the pending rows. A row the database refuses is left out and returned; every other row
     // is written.
+    // Rows already written stay in the buffer until EmptyBuffer (or are dropped when a refusal had the
+    // rows written one at a time).
+    // Rows already written stay in the buffer until EmptyBuffer (or are dropped when a refusal had the
+    // rows written one at a time).
     virtual std::vector<TApplyError> ApplyUpdates() = 0;
     virtual std::size_t PendingCount() const = 0;
     // Drops the local rows (pending ones included).
@@ -153,5 +157,36 @@ bool DataSetEmpty(const ITargetDataSet& ds);
 template <class T> void FreeDataSet(std::unique_ptr<T>& p) {
     p.reset();
 }
+
+// --- The target through the system's provider
+
+class TKVDBProvider;
+class TSQLGenerator;
+class TKVClientDataSet;
+
+// The import's view of the target database on a provider (its active factory's connection) with
+// keys drawn from the given GEN_LFDNR generator. Row readers of the same SQL text are kept prepared.
+// Work outside explicit transactions is committed by the connection about once a second and on
+// CommitWork.
+class TProviderTarget : public ITargetDatabase {
+public:
+    TProviderTarget(TKVDBProvider& provider, TSQLGenerator& lfdnr);
+    ~TProviderTarget() override;
+
+    std::unique_ptr<ITargetDataSet> OpenTable(const std::string& table, bool fetchRows) override;
+    std::unique_ptr<ITargetDataSet> OpenQuery(const std::string& sql,
+                                              const std::vector<Variant>& params) override;
+    std::unique_ptr<ITargetQuery> PrepareQuery(const std::string& sql) override;
+    void ExecuteDirect(const std::string& sql) override;
+    int32_t NextLfdnr() override;
+    void CommitWork() override;
+
+    struct Pool;
+
+private:
+    TKVDBProvider& provider_;
+    TSQLGenerator& lfdnr_;
+    std::shared_ptr<Pool> pool_;
+};
 
 } // namespace zbpv
