@@ -151,6 +151,8 @@ struct Installation {
                     {V("K"), V("999"), V(2), V("Unbekannt"), V::FromDateTime(EncodeDate(2006, 5, 6)), N,
                      V("Brief"), V("")},
                     {V("K"), V(""), V(3), V("Ohne"), N, N, V(""), V("C3")},
+                    {V("K"), V("a5"), V(5), V("Besuch"), V::FromDateTime(EncodeDate(2006, 5, 8)), N,
+                     V("Besuch"), V("")},
                     {V("L"), V("300"), V(4), V("Lieferung"), V::FromDateTime(EncodeDate(2006, 5, 7)), N,
                      V("Brief"), V("C4")}});
         WriteTable(Data(), "Kunlief.db", {"Kundennr:A8", "NrZweitAdresse:A8"}, 2,
@@ -241,7 +243,9 @@ TEST_F(InvoicingIt, FreshImportIntoAnEmptyTarget) {
     EXPECT_EQ(t.Count("GRZUORD"),
               3 + 2 + 1 + 1 + 1 + 1); // 17, A5, two employees, supplier, stored "20;Newsletter"
     // Contacts with and without address; delivery addresses.
-    EXPECT_EQ(t.Count("KONTAKTE"), 4);
+    EXPECT_EQ(t.Count("KONTAKTE"), 5);
+    // "a5" finds the customer "A5", as the key map would.
+    EXPECT_EQ(t.Text("SELECT ADRESSENLFDNR FROM KONTAKTE WHERE NAME = 'Besuch'"), t.Addr("A5", "LFDNR"));
     EXPECT_EQ(t.Text("SELECT DATUM FROM KONTAKTE WHERE NAME = 'Anruf'"), "2006-05-04 10:30:00");
     EXPECT_EQ(t.Text("SELECT COALESCE(ADRESSENLFDNR, 0) FROM KONTAKTE WHERE NAME = 'Unbekannt'"), "0");
     EXPECT_EQ(t.Count("KUNLIEF"), 1);
@@ -363,8 +367,33 @@ TEST_F(InvoicingIt, MailOfficeOnlyImportsCustomers) {
     Runner r(inst, t, 16);
     ASSERT_TRUE(r.Make()->Execute());
     EXPECT_EQ(t.Text("SELECT LIST(DISTINCT ART) FROM ADRESSEN"), "K");
-    EXPECT_EQ(t.Count("KONTAKTE"), 3);
+    EXPECT_EQ(t.Count("KONTAKTE"), 4);
     EXPECT_EQ(t.Count("KUNLIEF"), 0);
+}
+
+TEST_F(InvoicingIt, TargetTableWithoutRowsAppendsToTheTable) {
+    Target t;
+    t.db.Exec("INSERT INTO GRUPPEN (LFDNR, KURZBEZ) VALUES (1, 'Alt')");
+    auto ds = OpenTargetTableEmpty(t.target, "GRUPPEN");
+    EXPECT_TRUE(DataSetEmpty(*ds));
+    EXPECT_EQ(ds->Field(ds->FieldIndex("KURZBEZ")).Size, 25);
+    for (int i = 2; i <= 4; ++i) {
+        ds->Append();
+        ds->SetByName("LFDNR", V(i));
+        ds->SetByName("KURZBEZ", V("Neu" + std::to_string(i)));
+        ds->Post();
+    }
+    // A refused row (a key already there) leaves the others written.
+    ds->Append();
+    ds->SetByName("LFDNR", V(1));
+    ds->SetByName("KURZBEZ", V("Doppelt"));
+    ds->Post();
+    auto errors = ds->ApplyUpdates();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].Position, 3u);
+    t.target.CommitWork();
+    EXPECT_EQ(t.Count("GRUPPEN"), 4);
+    EXPECT_EQ(t.Text("SELECT KURZBEZ FROM GRUPPEN WHERE LFDNR = 1"), "Alt");
 }
 
 } // namespace
