@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dbaccess/fb_api.h"
 #include "dbaccess/fb_statement.h"
 #include "dbaccess/provider.h"
 #include "dbaccess/sql_script.h"
@@ -102,8 +103,16 @@ int Usage(const std::string& problem) {
 
 } // namespace
 
+int Run(const std::vector<std::string>& args);
+
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    int rc = Run(std::vector<std::string>(argv + 1, argv + argc));
+    // The embedded engine's threads end before the process does.
+    fb::ShutdownClient();
+    return rc;
+}
+
+int Run(const std::vector<std::string>& args) {
     if (args.empty())
         return Usage("keine Option angegeben");
     const std::string& opt = args[0];

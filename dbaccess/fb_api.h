@@ -45,6 +45,10 @@ private:
 
 [[noreturn]] void Throw(Firebird::IStatus* status);
 
+// Stops the client and the embedded engine with their threads; for the end of a program, after every
+// connection was closed.
+void ShutdownClient();
+
 // Owns a parameter-block builder (DPB or TPB).
 class Xpb {
 public:

@@ -10,7 +10,7 @@ packages=(
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
   qt6-base-dev
   libgumbo-dev libidn2-dev libsqlite3-dev libssl-dev
-  libbackward-cpp-dev libdw-dev
+  libbackward-cpp-dev libdw-dev uuid-dev
   xvfb xauth
 )
 

@@ -216,6 +216,7 @@ struct TParadoxTable::Impl {
         plain.clear();
         plain.shrink_to_fit();
         base = nullptr;
+        mbCheck = 0;
         fields.clear();
         byName.clear();
         primary.clear();

@@ -59,6 +59,9 @@ TEST_F(GeneratorTest, NameUpperCasedAndSetValueNeedsCanChange) {
 }
 
 TEST_F(GeneratorTest, RenamingOrNewProviderDiscardsThePreparation) {
+    // The other provider outlives the generator that uses it.
+    auto ibo = db.NewIboFactory();
+    TKVDBProvider other(ibo.get());
     TSQLGenerator gen(&prov, "GEN_A");
     EXPECT_EQ(gen.NextValue(), 1);
     gen.SetGeneratorname("GEN_B");
@@ -66,8 +69,6 @@ TEST_F(GeneratorTest, RenamingOrNewProviderDiscardsThePreparation) {
     EXPECT_EQ(gen.NextValue(), 1);
     EXPECT_EQ(gen.NextValue(), 2);
 
-    auto ibo = db.NewIboFactory();
-    TKVDBProvider other(ibo.get());
     gen.SetKVDBProvider(&other);
     EXPECT_FALSE(gen.Prepared());
     EXPECT_EQ(gen.NextValue(), 3);

@@ -130,6 +130,36 @@ TEST_F(ParadoxTableTest, EveryTypeRoundTripsInEveryVersionAndBlockSize) {
     }
 }
 
+TEST_F(ParadoxTableTest, TextOfDatesAndNumbersFollowsTheFormatSettings) {
+    TParadoxWriter w("Fmt.db");
+    w.AddField("D", T::Date).AddField("Z", T::Time).AddField("S", T::Timestamp).AddField("N", T::Number);
+    w.Append({DateV(2024, 3, 9), Variant::FromDateTime(EncodeTime(7, 8, 9, 0)),
+              Variant::FromDateTime(EncodeDateTime(2024, 3, 9, 0, 0, 0, 0)), 1.5});
+    w.Append(
+        {DateV(999, 1, 2), Variant::Null(), Variant::FromDateTime(EncodeDateTime(2024, 3, 9, 13, 0, 0, 0))});
+    w.Write(dir.path());
+    TParadoxTable t(dir.path(), "Fmt");
+    t.Open();
+    EXPECT_EQ(t.Fields(0).AsString(), "09.03.2024");
+    EXPECT_EQ(t.Fields(1).AsString(), "07:08:09");
+    EXPECT_EQ(t.Fields(2).AsString(), "09.03.2024"); // midnight: date only
+    EXPECT_EQ(t.Fields(3).AsString(), "1,5");
+    FormatSettings iso;
+    iso.shortDateFormat = "yyyy/mm/dd";
+    iso.dateSeparator = '-';
+    iso.longTimeFormat = "hh:nn";
+    iso.decimalSeparator = '.';
+    SetGlobalFormatSettings(iso);
+    EXPECT_EQ(t.Fields(0).AsString(), "2024-03-09");
+    EXPECT_EQ(t.Fields(1).AsString(), "07:08");
+    EXPECT_EQ(t.Fields(3).AsString(), "1.5");
+    t.Next();
+    EXPECT_EQ(t.Fields(0).AsString(), DateToStr(EncodeDate(999, 1, 2)));
+    EXPECT_EQ(t.Fields(2).AsString(), "2024-03-09 13:00");
+    SetGlobalFormatSettings(FormatSettings::German());
+    EXPECT_EQ(t.Fields(2).AsString(), "09.03.2024 13:00:00");
+}
+
 TEST_F(ParadoxTableTest, FieldMetadataAndLookupIgnoringCase) {
     AllTypes("Alle").Write(dir.path());
     TParadoxTable t(dir.path(), "alle");

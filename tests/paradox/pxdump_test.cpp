@@ -82,6 +82,17 @@ TEST(PxDump, PrintsHeaderAndRowsWithEveryValueForm) {
     EXPECT_EQ(rc, 0);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], "{\"row\": [2, \"Zw\xC3\xB6lf \\\"B\\\"\"]}");
+
+    TParadoxWriter g("Geheim.db");
+    g.AddField("A", T::Alpha, 3).SetPassword("pw");
+    g.Append({"abc"});
+    g.Write(dir.path());
+    lines = RunTool(dir.file("Geheim.db"), &rc);
+    EXPECT_EQ(rc, 1);
+    lines = RunTool("--password pw " + dir.file("Geheim.db"), &rc);
+    EXPECT_EQ(rc, 0);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "{\"row\": [\"abc\"]}");
 }
 
 } // namespace

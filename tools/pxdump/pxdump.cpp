@@ -1,7 +1,8 @@
 // pxdump: prints Paradox tables as JSON lines, for looking at old installations and checking the reader.
 //
-//   pxdump [--index NAME] TABLEFILE...     one header line per table, then one {"row": [...]} per record
-//   pxdump --sql FOLDER "SELECT ..."       runs a local SQL statement over the tables of FOLDER
+//   pxdump [--password PW] [--index NAME] TABLEFILE...   one header line per table, then one
+//                                                        {"row": [...]} line per record
+//   pxdump [--password PW] --sql FOLDER "SELECT ..."     a local SQL statement over FOLDER's tables
 
 #include "dbaccess/paradox/paradox_query.h"
 #include "dbaccess/paradox/paradox_table.h"
@@ -280,8 +281,8 @@ bool DumpSql(const std::string& folder, const std::string& sql) {
 }
 
 int Usage() {
-    std::fputs("Aufruf: pxdump [--index NAME] TABELLE...\n"
-               "        pxdump --sql VERZEICHNIS \"SELECT ...\"\n",
+    std::fputs("Aufruf: pxdump [--password KENNWORT] [--index NAME] TABELLE...\n"
+               "        pxdump [--password KENNWORT] --sql VERZEICHNIS \"SELECT ...\"\n",
                stderr);
     return 2;
 }
@@ -290,6 +291,10 @@ int Usage() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    while (args.size() >= 2 && args[0] == "--password") {
+        ParadoxAddPassword(Utf8ToAnsi(args[1]));
+        args.erase(args.begin(), args.begin() + 2);
+    }
     if (args.empty())
         return Usage();
     if (args[0] == "--sql") {
