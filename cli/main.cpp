@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_options.h"
+#include "app/import_run_controller.h"
 #include "dbaccess/fb_api.h"
 #include "dbaccess/fb_statement.h"
 #include "dbaccess/provider.h"
@@ -53,7 +55,8 @@ std::filesystem::path SchemaFolder() {
 int CreateTarget(const std::string& target) {
     TConnectionParams params = ParseConnectionTarget(target);
     if (params.ServerName.empty() && std::filesystem::exists(params.DatabaseName)) {
-        std::cerr << "Die Datei \"" << params.DatabaseName << "\" existiert bereits und wird nicht überschrieben.\n";
+        std::cerr << "Die Datei \"" << params.DatabaseName
+                  << "\" existiert bereits und wird nicht überschrieben.\n";
         return 1;
     }
     std::filesystem::path schema = SchemaFolder();
@@ -120,7 +123,7 @@ int Run(const std::vector<std::string>& args) {
         if (opt == "--help" || opt == "-h") {
             if (args.size() != 1)
                 return Usage("zu viele Argumente");
-            std::cout << kHelp;
+            std::cout << kHelp << "\n" << WizardOptionsHelp();
             return 0;
         }
         if (opt == "--version") {
@@ -128,6 +131,12 @@ int Run(const std::vector<std::string>& args) {
                 return Usage("zu viele Argumente");
             std::cout << "zbpv-import " << ZBPV_VERSION << "\n";
             return 0;
+        }
+        if (IsWizardOption(opt)) {
+            // The migration: the wizard's choices as options, then the run.
+            ImportRunController run;
+            run.Summary = &std::cout;
+            return RunWizardCommand(args, run);
         }
         if (opt == "--create-target" || opt == "--list-target") {
             if (args.size() != 2 || args[1].empty())

@@ -38,7 +38,7 @@ bool TImportRun::AskEmptyAddresses() {
         return true;
     TQuestion first{
         "empty-addresses",
-        "<B>In der Zieldatenbank sind bereits " + FormatCount(n) +
+        "<B>In der Zieldatenbank sind bereits " + FormatThousands(n) +
             " Adressen gespeichert.</B>\r\n\r\nMöchten Sie nun alle vorhandenen Adressdatensätze löschen?",
         TMsgIcon::Question, false, TMsgAnswer::No};
     if (prompts_.Ask(first) != TMsgAnswer::Yes)
@@ -83,7 +83,6 @@ void TImportRun::ImportKunLfrMab() {
 
     std::unique_ptr<ISourceTable> ansprech = OpenSource("Ansprech.db");
     progress_.ShowTotal("panAPAnz", ansprech->RecordCount());
-    report_.AddRead("Ansprech.db", 0);
 
     std::unique_ptr<ISourceTable> gruppen;
     const TAddressKind kinds[] = {
@@ -278,6 +277,7 @@ void TImportRun::ImportContactPersons(ISourceTable& ansprech, const std::string&
     const int fBemerkung = ansprech.FieldIndex("Bemerkung");
 
     ITargetDataSet& ds = **ansprech_;
+    report_.AddRead("Ansprech.db", ansprech.RecordCount());
     for (; !ansprech.Eof(); ansprech.Next()) {
         const std::string name = TextOf(ansprech.Value(fName)), vorname = TextOf(ansprech.Value(fVorname));
         if (checkExisting && contactTest_->Exists({Variant(addressKey), Variant(name), Variant(vorname)}))

@@ -119,6 +119,9 @@ public:
     // The lines the error report adds to a failure's message ("Active Procedure: …", "Key to
     // Import: …"), kept from the moment the failure happened although the clean-up clears the display.
     std::string ExceptionContext() const;
+    // The step and key at the moment of the last failure (empty after a run that went through).
+    const std::string& FailedProcedure() const { return failedProcedure_; }
+    const std::string& FailedKey() const { return failedKey_; }
     bool AddressesEmptied() const { return addressesEmptied_; }
     bool ArchiveMails() const { return archiveMails_; }
     TRunReport& Report() { return report_; }

@@ -50,14 +50,14 @@ std::string RefusedRowsNotice(std::size_t count, const std::filesystem::path& re
         return {};
     std::string text = count == 1
                            ? "1 Datensatz wurde von der Datenbank abgewiesen und nicht übernommen."
-                           : FormatCount(static_cast<long long>(count)) +
+                           : FormatThousands(static_cast<long long>(count)) +
                                  " Datensätze wurden von der Datenbank abgewiesen und nicht übernommen.";
     if (!reportPath.empty())
         text += "\r\nSie sind aufgeführt in:\r\n" + reportPath.string();
     return text;
 }
 
-std::string FormatCount(long long n, char thousandSeparator) {
+std::string FormatThousands(long long n, char thousandSeparator) {
     bool negative = n < 0;
     unsigned long long u =
         negative ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);

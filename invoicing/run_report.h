@@ -48,6 +48,6 @@ private:
 std::string RefusedRowsNotice(std::size_t count, const std::filesystem::path& reportPath);
 
 // Counts as the counters show them: decimal with a thousands separator every three digits.
-std::string FormatCount(long long n, char thousandSeparator = '.');
+std::string FormatThousands(long long n, char thousandSeparator = '.');
 
 } // namespace zbpv

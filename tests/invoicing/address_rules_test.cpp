@@ -159,13 +159,13 @@ TEST(GroupList, EachNameOnceAtItsLastOccurrence) {
     EXPECT_EQ(SplitGroupList("Einzel"), V{"Einzel"});
 }
 
-TEST(FormatCount, ThousandsSeparators) {
-    EXPECT_EQ(FormatCount(0), "0");
-    EXPECT_EQ(FormatCount(999), "999");
-    EXPECT_EQ(FormatCount(1000), "1.000");
-    EXPECT_EQ(FormatCount(12345), "12.345");
-    EXPECT_EQ(FormatCount(1234567), "1.234.567");
-    EXPECT_EQ(FormatCount(-1234), "-1.234");
+TEST(FormatThousands, ThousandsSeparators) {
+    EXPECT_EQ(FormatThousands(0), "0");
+    EXPECT_EQ(FormatThousands(999), "999");
+    EXPECT_EQ(FormatThousands(1000), "1.000");
+    EXPECT_EQ(FormatThousands(12345), "12.345");
+    EXPECT_EQ(FormatThousands(1234567), "1.234.567");
+    EXPECT_EQ(FormatThousands(-1234), "-1.234");
 }
 
 TEST(RunReport, ListsRefusedRowsInTheLogFolder) {
