@@ -202,8 +202,7 @@ bool TImportRun::Execute() {
 void TImportRun::CleanUpAfterRun() {
     activeProcedure_.clear();
     ShowKey("");
-    contactLinks_.clear();
-    hasContactLinks_ = false;
+    contactLinks_.reset();
     adressen_.reset();
     gruppen_.reset();
     grzuord_.reset();

@@ -6,6 +6,7 @@
 #include "invoicing/keys.h"
 #include "invoicing/run_report.h"
 #include "invoicing/run_ui.h"
+#include "support/link_list.h"
 
 #include <filesystem>
 #include <functional>
@@ -126,9 +127,9 @@ public:
     bool ArchiveMails() const { return archiveMails_; }
     TRunReport& Report() { return report_; }
     const std::filesystem::path& ReportPath() const { return reportPath_; }
-    // Old contact ID -> new KONTAKTE.LFDNR, for the mail-office run; empty unless it was built.
-    const std::vector<std::pair<std::string, int32_t>>& ContactLinks() const { return contactLinks_; }
-    bool HasContactLinks() const { return hasContactLinks_; }
+    // Old contact ID -> new KONTAKTE.LFDNR, for the mail-office run; none unless the contacts step built
+    // it (mail office included and an "ID" field), freed at the end of the run.
+    const TLinkList* ContactLinks() const { return contactLinks_.get(); }
     // The closing message that Execute showed (UTF-8).
     const std::string& ClosingText() const { return closingText_; }
 
@@ -223,8 +224,7 @@ private:
     std::unique_ptr<TLookup> contactTest_;
     int suchbegriffWidth_ = 0, telMatchWidth_ = 0, apTelMatchWidth_ = 0;
     // Delivery pairs written in this run.
-    std::vector<std::pair<std::string, int32_t>> contactLinks_;
-    bool hasContactLinks_ = false;
+    std::unique_ptr<TLinkList> contactLinks_;
 };
 
 } // namespace zbpv

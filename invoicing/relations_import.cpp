@@ -104,8 +104,9 @@ void TImportRun::ImportKontakte() {
                                                   "\tCOALESCE(KONTAKTART, '') = :KONTAKTART");
     }
     const int fId = src->FindField("ID");
-    contactLinks_.clear();
-    hasContactLinks_ = settings_.MailIncluded() && fId >= 0;
+    contactLinks_.reset();
+    if (settings_.MailIncluded() && fId >= 0)
+        contactLinks_ = std::make_unique<TLinkList>();
 
     const int fNr = src->FieldIndex("Nr"), fArt = src->FieldIndex("Art"), fName = src->FieldIndex("Name");
     const int fDatum = src->FieldIndex("Datum"), fZeit = src->FindField("Zeit");
@@ -123,7 +124,7 @@ void TImportRun::ImportKontakte() {
         std::set<std::size_t> bad(refused.begin(), refused.end());
         for (std::size_t i = 0; i < pendingLinks.size(); ++i)
             if (!bad.count(static_cast<std::size_t>(pendingLinkRow[i])))
-                contactLinks_.push_back(std::move(pendingLinks[i]));
+                contactLinks_->PutLink(pendingLinks[i].first, pendingLinks[i].second);
         pendingLinks.clear();
         pendingLinkRow.clear();
         pendingRows = 0;
@@ -165,7 +166,7 @@ void TImportRun::ImportKontakte() {
         const int32_t lfdnr = db_.NextLfdnr();
         ds.SetValue(cLfdnr, Variant(lfdnr));
         ds.SetValue(cDatum, datum);
-        if (hasContactLinks_)
+        if (contactLinks_)
             if (std::string id = TextOf(src->Value(fId)); !Trim(id).empty()) {
                 pendingLinks.emplace_back(id, lfdnr);
                 pendingLinkRow.push_back(pendingRows);

@@ -249,7 +249,7 @@ TEST_F(InvoicingIt, FreshImportIntoAnEmptyTarget) {
     EXPECT_EQ(t.Text("SELECT DATUM FROM KONTAKTE WHERE NAME = 'Anruf'"), "2006-05-04 10:30:00");
     EXPECT_EQ(t.Text("SELECT COALESCE(ADRESSENLFDNR, 0) FROM KONTAKTE WHERE NAME = 'Unbekannt'"), "0");
     EXPECT_EQ(t.Count("KUNLIEF"), 1);
-    EXPECT_EQ(run->ContactLinks().size(), 0u); // handed over and freed at the end of the run
+    EXPECT_EQ(run->ContactLinks(), nullptr); // handed over and freed at the end of the run
     ASSERT_EQ(r.prompts.Shown.size(), 1u);
     EXPECT_EQ(r.prompts.Shown[0].find("abgewiesen"), std::string::npos);
 }
