@@ -80,6 +80,9 @@ void TImportRun::ImportKunLfrMab() {
                                                       "\tWHERE ADRESSENLFDNR = :ADRESSENLFDNR AND\r\n"
                                                       "\tCOALESCE(NAME, '')    = :NAME          AND\r\n"
                                                       "\tCOALESCE(VORNAME, '') = :VORNAME");
+    if (contactTest_)
+        contactTest_->ParamWidths = {0, (*ansprech_)->Field((*ansprech_)->FieldIndex("NAME")).Size,
+                                     (*ansprech_)->Field((*ansprech_)->FieldIndex("VORNAME")).Size};
 
     std::unique_ptr<ISourceTable> ansprech = OpenSource("Ansprech.db");
     progress_.ShowTotal("panAPAnz", ansprech->RecordCount());
@@ -320,7 +323,7 @@ void TImportRun::ImportContactPersons(ISourceTable& ansprech, const std::string&
         progress_.StepCounter("panAP");
     }
     ansprech.CancelRange();
-    ansprech_->Apply();
+    ansprech_->ApplyAndEmpty(); // the buffer stays small on large tables
 }
 
 int32_t TImportRun::CreateGroup(const std::string& name, ISourceTable* gruppen) {
@@ -332,7 +335,7 @@ int32_t TImportRun::CreateGroup(const std::string& name, ISourceTable* gruppen) 
     ds.SetByName("LFDNR", Variant(g));
     ds.SetByName("KURZBEZ", Variant(name));
     gruppen_->Post(name);
-    if (!gruppen_->Apply().empty())
+    if (!gruppen_->ApplyAndEmpty().empty())
         return 0;
     if (groupMap_)
         groupMap_->Add(name, g);
@@ -363,7 +366,7 @@ void TImportRun::ImportGroupList(const std::string& list, bool checkExisting, in
         ds.SetByName("KUNDENLFDNR", Variant(addressKey));
         ds.SetByName("GRUPPELFDNR", Variant(g));
         grzuord_->Post(name);
-        grzuord_->Apply();
+        grzuord_->ApplyAndEmpty();
         progress_.StepCounter("panGrZuord");
     }
 }

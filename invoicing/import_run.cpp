@@ -42,7 +42,19 @@ std::vector<std::size_t> TTargetTable::ApplyAndEmpty() {
 
 TLookup::TLookup(ITargetDatabase& db, std::string sql) : q_(PrepareTargetQuery(db, sql)) {}
 
+namespace {
+bool ParamsFit(const std::vector<Variant>& params, const std::vector<int>& widths) {
+    for (size_t i = 0; i < params.size() && i < widths.size(); ++i)
+        if (widths[i] > 0 && params[i].Kind() == VariantKind::Text &&
+            static_cast<int>(TrimRight(params[i].Bytes()).size()) > widths[i])
+            return false;
+    return true;
+}
+} // namespace
+
 int32_t TLookup::Integer(const std::vector<Variant>& params) {
+    if (!ParamsFit(params, ParamWidths))
+        return 0;
     std::optional<Variant> v = q_->FirstValue(params);
     if (!v || v->IsNull())
         return 0;
@@ -50,13 +62,15 @@ int32_t TLookup::Integer(const std::vector<Variant>& params) {
 }
 
 bool TLookup::Exists(const std::vector<Variant>& params) {
-    return q_->FirstValue(params).has_value();
+    return ParamsFit(params, ParamWidths) && q_->FirstValue(params).has_value();
 }
 
 TKeyLookup::TKeyLookup(ITargetDatabase& db, const std::string& exactSql, const std::string& foldedSql)
     : exact_(db, exactSql), db_(&db), foldedSql_(foldedSql) {}
 
 int32_t TKeyLookup::Find(const std::string& key) {
+    if (Width > 0 && static_cast<int>(key.size()) > Width)
+        return 0;
     int32_t k = exact_.Integer({Variant(key)});
     if (k != 0 || HasNoLetterCase(key))
         return k;
@@ -280,6 +294,10 @@ void TImportRun::PrepareLookups() {
     adressNrSize_ = ColumnWidth(db_, "ADRESSEN", "NR");
     artikelNrSize_ = ColumnWidth(db_, "ARTIKEL", "ARTIKELNR");
     auftragNrSize_ = ColumnWidth(db_, "AUFTRAG", "AUFTRAGNR");
+    groupNameSize_ = ColumnWidth(db_, "GRUPPEN", "KURZBEZ");
+    artikel_->Width = artikelNrSize_;
+    auftragA_->Width = auftragB_->Width = auftragNrSize_;
+    kunde_->Width = mitarbeiter_->Width = lieferant_->Width = adressNrSize_;
     if (settings_.Cache) {
         artikelMap_ = std::make_unique<TKeyMap>();
         auftragMap_ = std::make_unique<TKeyMap>();
@@ -347,9 +365,11 @@ int32_t TImportRun::FindGruppe(const std::string& name) {
         if (int32_t g = groupMap_->Find(name))
             return g;
     }
-    if (!gruppe_)
+    if (!gruppe_) {
         gruppe_ = std::make_unique<TLookup>(
             db_, "SELECT LFDNR\r\n\tFROM GRUPPEN\r\n\tWHERE UPPER(KURZBEZ) = :KURZBEZ");
+        gruppe_->ParamWidths = {groupNameSize_};
+    }
     return gruppe_->Integer({Variant(AnsiUpperCase(name))});
 }
 

@@ -73,6 +73,10 @@ private:
 class TLookup {
 public:
     TLookup(ITargetDatabase& db, std::string sql);
+    // Widths of the text columns the parameters are compared with (0: any). A longer text cannot be
+    // in the column, so the lookup answers "no row" without asking the database (which would refuse
+    // the parameter).
+    std::vector<int> ParamWidths;
     // First column of the first row as integer, 0 when there is no row.
     int32_t Integer(const std::vector<Variant>& params);
     bool Exists(const std::vector<Variant>& params);
@@ -88,6 +92,7 @@ class TKeyLookup {
 public:
     TKeyLookup(ITargetDatabase& db, const std::string& exactSql, const std::string& foldedSql);
     int32_t Find(const std::string& key);
+    int Width = 0; // of the number column; a longer key is never found
 
 private:
     TLookup exact_;
@@ -213,7 +218,7 @@ private:
     // Lookups of the run.
     std::unique_ptr<TKeyLookup> artikel_, auftragA_, auftragB_, kunde_, mitarbeiter_, lieferant_;
     std::unique_ptr<TLookup> gruppe_, gruppeFolded_, grZuordTest_, kunLiefTest_;
-    int adressNrSize_ = 0, artikelNrSize_ = 0, auftragNrSize_ = 0;
+    int adressNrSize_ = 0, artikelNrSize_ = 0, auftragNrSize_ = 0, groupNameSize_ = 0;
     // The seven key maps of the cache option.
     std::unique_ptr<TKeyMap> artikelMap_, auftragMap_, bestellMap_, customerMap_, employeeMap_, supplierMap_,
         groupMap_;

@@ -103,6 +103,12 @@ void TImportRun::ImportKontakte() {
                                                   "\tDATUM IS NOT DISTINCT FROM :DATUM AND\r\n"
                                                   "\tCOALESCE(KONTAKTART, '') = :KONTAKTART");
     }
+    if (knownTest) {
+        ITargetDataSet& k = **kontakte;
+        const int kontaktArtWidth = k.Field(k.FieldIndex("KONTAKTART")).Size;
+        knownTest->ParamWidths = {0, 0, kontaktArtWidth};
+        nameTest->ParamWidths = {k.Field(k.FieldIndex("NAME")).Size, 0, kontaktArtWidth};
+    }
     const int fId = src->FindField("ID");
     contactLinks_.reset();
     if (settings_.MailIncluded() && fId >= 0)

@@ -371,6 +371,32 @@ TEST_F(InvoicingIt, MailOfficeOnlyImportsCustomers) {
     EXPECT_EQ(t.Count("KUNLIEF"), 0);
 }
 
+TEST_F(InvoicingIt, TextsLongerThanTheirColumnFindNothing) {
+    Installation inst;
+    // Numbers and names longer than the target columns: looked up they find nothing (the database is
+    // not asked with a parameter it would refuse); a contact name that does not fit is refused.
+    WriteTable(
+        inst.Data(), "Kontakte.db",
+        {"Art:A1", "Nr:A20", "Lfd:I", "Name:A80", "Datum:D", "Zeit:T", "KontaktArt:A30", "ID:A10"}, 3,
+        {{V("K"), V("123456789012"), V(1), V("Lange Nummer"), V::FromDateTime(EncodeDate(2006, 5, 4)), N,
+          V("Telefon"), V("")},
+         {V("K"), V("17"), V(2), V(std::string(61, 'x')), N, N, V("Telefon mit sehr langer Art"), V("")}});
+    WriteTable(inst.Data(), "GrZuord.DB", {"Nr:A20", "Gruppe:A40", "Zuordnungsdatum:D"}, 2,
+               {{V("17"), V("Eine Gruppe mit sehr langem Namen"), N}, {V("123456789012"), V("Bau"), N}});
+    Target t;
+    for (int pass = 0; pass < 2; ++pass) {
+        t.db.Exec("INSERT INTO ADRESSEN (LFDNR, NR, ART, NAME) VALUES (" + std::to_string(80000 + pass) +
+                  ", 'X" + std::to_string(pass) + "', 'L', 'Fremd')");
+        Runner r(inst, t, 17);
+        auto run = r.Make();
+        ASSERT_TRUE(run->Execute());
+        EXPECT_EQ(
+            t.Text("SELECT COUNT(*) FROM KONTAKTE WHERE NAME = 'Lange Nummer' AND ADRESSENLFDNR IS NULL"),
+            "1");
+        EXPECT_EQ(run->Report().RefusedCount(), 2u); // the long contact name and the long group name
+    }
+}
+
 TEST_F(InvoicingIt, TargetTableWithoutRowsAppendsToTheTable) {
     Target t;
     t.db.Exec("INSERT INTO GRUPPEN (LFDNR, KURZBEZ) VALUES (1, 'Alt')");
