@@ -9,11 +9,15 @@
 #include "app/wizard_model.h"
 #include "platform/platform.h"
 #include "support/ansi.h"
+#include "support/error_report.h"
 #include "support/errors.h"
 #include "support/format_settings.h"
+#include "support/logfile.h"
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace zbpv {
@@ -26,6 +30,38 @@ const char* const kFlagOptions[] = {"--embedded", "--no-cache", "--yes", "--prin
 
 bool IsValueOption(std::string_view name) {
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), name) != std::end(kValueOptions);
+}
+
+std::string TerminalLines(std::string text) {
+    for (std::size_t pos; (pos = text.find("\r\n")) != std::string::npos;) {
+        text.erase(pos, 1);
+    }
+    return text;
+}
+
+// The message with the wizard's context lines on standard error, the full report into the report
+// file, and where that file is.
+void ReportFailure(const std::exception& e, const WizardModel& wizard, const CliProgressView& view,
+                   std::ostream& err) {
+    TExceptionManager* running = TExceptionManager::Instance();
+    std::optional<TExceptionManager> own;
+    if (!running) {
+        own.emplace(WizardModel::ApplicationTitle);
+        own->SetBuildTimeStamp(ZBPV_COMPILE_TIME_STAMP());
+    }
+    TExceptionManager& manager = running ? *running : *own;
+    manager.SetOnException([&](void*, const std::exception&, std::string& message) {
+        message = wizard.AppendExceptionContext(message, view.KeyText());
+    });
+    TErrorReport report = manager.StartReport(nullptr, e);
+    manager.SetOnException(nullptr);
+    err << TerminalLines(report.Message) << "\n";
+    manager.CompleteReport(report);
+    try {
+        err << TerminalLines(SavedReportMessage(SaveErrorReport(report.ReportText()))) << "\n";
+    } catch (const std::exception& saveFailure) {
+        err << TerminalLines(saveFailure.what()) << "\n";
+    }
 }
 
 } // namespace
@@ -143,6 +179,12 @@ int RunWizardCommand(const std::vector<std::string>& args, Platform& platform, c
     ImportCounters counters(view, GlobalFormatSettings().thousandSeparator);
     try {
         wizard.Create();
+        if (wizard.DebugLogFile) {
+            auto log = std::make_shared<TosLogfile>(wizard.DebugLogFile->string());
+            counters.DebugLog = [log](const std::string& line) {
+                log->Add(line);
+            };
+        }
         wizard.SetUseCache(!o.noCache);
         wizard.SetSelection(ImportSelection::IncludesMailOffice(*o.selection),
                             ImportSelection::IncludesInvoicing(*o.selection));
@@ -191,11 +233,7 @@ int RunWizardCommand(const std::vector<std::string>& args, Platform& platform, c
         return ExitFailure;
     } catch (const std::exception& e) {
         view.Flush();
-        std::string message = wizard.AppendExceptionContext(e.what(), view.KeyText());
-        for (std::size_t pos; (pos = message.find("\r\n")) != std::string::npos;) {
-            message.erase(pos, 1);
-        }
-        s.err << message << "\n";
+        ReportFailure(e, wizard, view, s.err);
         return ExitFailure;
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Where "Import starten", the bill-of-materials shortcut and the log check hand over to the run.
 
-#include "support/errors.h"
+#include "support/errors.h" // EAbort: a run ended on purpose, without a message
 
 #include <string>
 
@@ -10,13 +10,6 @@ namespace zbpv {
 class WizardModel;
 class ImportCounters;
 class UserPrompts;
-
-// Ends a run on purpose without a message (a question answered No); front ends show nothing for it.
-class EAbort : public Exception {
-public:
-    EAbort() : Exception("Vorgang abgebrochen") {}
-    const char* ClassName() const noexcept override { return "EAbort"; }
-};
 
 // What a run works with: the wizard's state (selection, paths, target, options, actions), the counters
 // of page 3 and the questions to the user.

@@ -2,6 +2,7 @@
 // a target database holds.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -119,11 +120,17 @@ int Run(const std::vector<std::string>& args) {
     if (args.empty())
         return Usage("keine Option angegeben");
     const std::string& opt = args[0];
+    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return IsWizardOption(a); })) {
+        ImportRunController run;
+        run.Summary = &std::cout; // rows read and written per table
+        return RunWizardCommand(args, run);
+    }
     try {
         if (opt == "--help" || opt == "-h") {
             if (args.size() != 1)
                 return Usage("zu viele Argumente");
-            std::cout << kHelp << "\n" << WizardOptionsHelp();
+            std::cout << kHelp << "\nDer Assistent (Seiten 1 und 2 des Programms, dann der Import):\n"
+                      << WizardOptionsHelp();
             return 0;
         }
         if (opt == "--version") {
@@ -131,12 +138,6 @@ int Run(const std::vector<std::string>& args) {
                 return Usage("zu viele Argumente");
             std::cout << "zbpv-import " << ZBPV_VERSION << "\n";
             return 0;
-        }
-        if (IsWizardOption(opt)) {
-            // The migration: the wizard's choices as options, then the run.
-            ImportRunController run;
-            run.Summary = &std::cout;
-            return RunWizardCommand(args, run);
         }
         if (opt == "--create-target" || opt == "--list-target") {
             if (args.size() != 2 || args[1].empty())

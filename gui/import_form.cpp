@@ -6,6 +6,7 @@
 #include "gui/exception_routing.h"
 #include "gui/folder_dialog.h"
 #include "gui/message_boxes.h"
+#include "support/error_report.h"
 #include "support/format_settings.h"
 #include "support/logfile.h"
 
@@ -133,8 +134,12 @@ TfrmImport::TfrmImport(WizardModel& model, RunController& run, UserPrompts* prom
             log->Add(line);
         };
     }
-    ExceptionRouting::SetContextHook(
-        [this](std::string_view message) { return AppendExceptionContext(message); });
+    // The exception reporter asks the form for the running step and the key before it shows an error.
+    if ((manager_ = TExceptionManager::Instance())) {
+        manager_->SetOnException([this](void*, const std::exception&, std::string& message) {
+            message = AppendExceptionContext(message);
+        });
+    }
     qApp->installEventFilter(this); // key preview: the form sees key presses before its controls
     BoxesFromModel();
     SyncFromModel();
@@ -143,7 +148,9 @@ TfrmImport::TfrmImport(WizardModel& model, RunController& run, UserPrompts* prom
 
 TfrmImport::~TfrmImport() {
     qApp->removeEventFilter(this);
-    ExceptionRouting::SetContextHook(nullptr);
+    if (manager_ && manager_ == TExceptionManager::Instance()) {
+        manager_->SetOnException(nullptr);
+    }
     model_.OnStateChanged = nullptr;
 }
 
@@ -151,7 +158,7 @@ QAction* TfrmImport::MakeAction(const char* name, const QString& caption, void (
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
     connect(action, &QAction::triggered, this,
-            [this, handler] { ExceptionRouting::Guard([&] { (this->*handler)(); }); });
+            [this, handler] { GuardHandler(this, [&] { (this->*handler)(); }); });
     return action;
 }
 
@@ -175,8 +182,7 @@ QWidget* TfrmImport::BuildStartPage() {
     cbxVBImport_->setObjectName("cbxVBImport");
     cbxVBImport_->setProperty("Tag", 1);
     for (QCheckBox* c : {cbxPvImport_, cbxVBImport_}) {
-        connect(c, &QCheckBox::clicked, this,
-                [this] { ExceptionRouting::Guard([this] { cbxPvImportClick(); }); });
+        connect(c, &QCheckBox::clicked, this, [this] { GuardHandler(this, [this] { cbxPvImportClick(); }); });
         g->addWidget(c);
     }
     lblZBImportinfo_ = new QLabel(gbx);
@@ -587,7 +593,7 @@ bool TfrmImport::eventFilter(QObject* watched, QEvent* event) {
             if (key->key() == Qt::Key_S &&
                 mods == (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier)) {
                 bool taken = false;
-                ExceptionRouting::Guard([&] {
+                GuardHandler(this, [&] {
                     struct Resync {
                         TfrmImport* form;
                         ~Resync() { form->SyncFromModel(); }

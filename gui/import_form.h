@@ -25,6 +25,7 @@ class QToolButton;
 namespace zbpv {
 
 class RunController;
+class TExceptionManager;
 class UserPrompts;
 
 class TfrmImport : public QWidget, public ProgressView {
@@ -88,6 +89,7 @@ private:
     UserPrompts* prompts_;
     std::unique_ptr<ImportCounters> counters_;
     bool centred_ = false;
+    TExceptionManager* manager_ = nullptr;
 
     QStackedWidget* pctMain_ = nullptr;
     QLabel* lblTopInfo_ = nullptr;

@@ -18,15 +18,6 @@
 
 namespace zbpv {
 
-// The silent exception: ends what is running without any message (a question answered No). The
-// manager lets it pass unreported.
-class EAbort : public Exception {
-public:
-    EAbort() : Exception("Operation abgebrochen") {}
-    using Exception::Exception;
-    const char* ClassName() const noexcept override { return "EAbort"; }
-};
-
 // A report block ends with this line.
 inline const std::string kReportSeparator(100, '-');
 

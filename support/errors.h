@@ -41,4 +41,13 @@ public:
     const char* ClassName() const noexcept override { return "EFileError"; }
 };
 
+// The silent exception: ends what is running on purpose (a question answered No). Front ends and the
+// error report let it pass without any message.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception("Vorgang abgebrochen") {}
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EAbort"; }
+};
+
 } // namespace zbpv

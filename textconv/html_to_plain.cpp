@@ -1,9 +1,13 @@
 #include "textconv/html_to_plain.h"
 
 #include "support/ansi.h"
+#include "support/errors.h"
 
 #include <gumbo.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <memory>
 #include <vector>
 
@@ -13,6 +17,11 @@ namespace {
 
 // Deeper list nesting is not indented further, so the output stays bounded by the input.
 constexpr int kMaxListIndent = 8;
+// Deeper quotes get no further "> " for the same reason.
+constexpr size_t kMaxQuotePrefixes = 16;
+// The parser's work grows with the square of the nesting depth (about a second at 6000 levels), so
+// documents nested deeper are refused instead of stalling the import.
+constexpr int kMaxNesting = 4000;
 
 bool IsDropped(GumboTag tag) {
     switch (tag) {
@@ -148,9 +157,14 @@ public:
     // <br>: always ends a line.
     void Break() { EndLine(true); }
 
-    void PushPrefix(std::string_view p) { prefixes_.emplace_back(p); }
+    void PushPrefix(std::string_view p) {
+        if (prefixes_.size() < kMaxQuotePrefixes) {
+            prefixes_.emplace_back(p);
+        }
+        ++prefixDepth_;
+    }
     void PopPrefix() {
-        if (!prefixes_.empty()) {
+        if (prefixDepth_ > 0 && prefixDepth_-- <= kMaxQuotePrefixes) {
             prefixes_.pop_back();
         }
     }
@@ -231,6 +245,7 @@ private:
     std::vector<std::string> lines_;
     std::string line_;
     std::vector<std::string> prefixes_;
+    size_t prefixDepth_ = 0;
     std::string marker_;
     bool hasContent_ = false;
     bool pendingBlank_ = false;
@@ -442,9 +457,61 @@ bool DeclaresUtf8(std::string_view html) {
     return false;
 }
 
+// Elements that never nest: void ones and those the next sibling closes implicitly.
+bool NeverNests(std::string_view name) {
+    static constexpr std::array<std::string_view, 29> names = {
+        "area",  "base",   "br",       "col",   "embed", "hr",    "img",     "input",    "link",    "meta",
+        "param", "source", "track",    "wbr",   "p",     "li",    "dt",      "dd",       "tr",      "td",
+        "th",    "option", "optgroup", "thead", "tbody", "tfoot", "caption", "colgroup", "basefont"};
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Upper estimate of how deep the elements of a document nest, from a quick scan of its tags (start
+// tags minus end tags; comments and script and style contents skipped).
+int EstimateNesting(std::string_view document) {
+    const std::string lower = AnsiLowerCase(document);
+    const std::string_view html = lower;
+    int depth = 0;
+    int deepest = 0;
+    size_t i = 0;
+    while ((i = html.find('<', i)) != std::string_view::npos) {
+        ++i;
+        if (html.compare(i, 3, "!--") == 0) {
+            size_t end = html.find("-->", i + 3);
+            i = end == std::string_view::npos ? html.size() : end + 3;
+            continue;
+        }
+        if (i < html.size() && html[i] == '/') {
+            depth = std::max(depth - 1, 0);
+            continue;
+        }
+        size_t start = i;
+        while (i < html.size() && std::isalnum(static_cast<unsigned char>(html[i]))) {
+            ++i;
+        }
+        if (i == start || !std::isalpha(static_cast<unsigned char>(html[start]))) {
+            continue;
+        }
+        std::string_view name = html.substr(start, i - start);
+        if (name == "script" || name == "style") {
+            size_t end = html.find(name == "script" ? "</script" : "</style", i);
+            i = end == std::string_view::npos ? html.size() : end;
+            continue;
+        }
+        if (!NeverNests(name)) {
+            deepest = std::max(deepest, ++depth);
+        }
+    }
+    return deepest;
+}
+
 } // namespace
 
 std::string HtmlToPlainText(std::string_view html) {
+    if (int depth = EstimateNesting(html); depth > kMaxNesting) {
+        throw EConvertError("Der HTML-Text ist zu tief verschachtelt (" + std::to_string(depth) +
+                            " Ebenen) und kann nicht in Text umgewandelt werden.");
+    }
     // The core holds Windows-1252; a body that declares UTF-8 may still carry UTF-8 bytes, which the
     // lenient conversion reads either way.
     const std::string utf8 = AnsiToUtf8(DeclaresUtf8(html) ? Utf8ToAnsi(html) : std::string(html));

@@ -563,7 +563,7 @@ void TRtfConverter::HandleDestination() {
     size_t p = pos_;
     while (p < s_.size() && s_[p] == '\n')
         ++p;
-    if (p + 2 < s_.size() + 0 && s_[p] == '\\' && s_.compare(p + 1, 2, "pn") == 0 &&
+    if (p + 2 < s_.size() && s_[p] == '\\' && s_.compare(p + 1, 2, "pn") == 0 &&
         (p + 3 >= s_.size() || s_[p + 3] == ' ' || s_[p + 3] == '\\' || s_[p + 3] == '\n')) {
         pos_ = p;
         NumberingGroup();

@@ -9,7 +9,7 @@
 namespace zbpv {
 
 // Options, matched exactly; other entries are ignored:
-//   "noFonts"          no font faces (the font table is not read, \fN is ignored); sizes still work
+//   "noFonts"          no font faces (the font table is not kept, \fN is ignored); sizes still work
 //   "optimize"         empty and adjacent tag pairs are removed from the output
 //   "onlyDefiniteOpt"  with "optimize": font-face pairs only removed when empty, never merged
 using RtfOptions = std::vector<std::string>;

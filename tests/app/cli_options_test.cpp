@@ -110,13 +110,24 @@ TEST_F(CliOptionsTest, RunGetsTheTargetAndTheAnswers) {
     EXPECT_EQ(run_.answer, PromptAnswer::No) << "a given answer beats --yes";
 }
 
-TEST_F(CliOptionsTest, FailureShowsTheContext) {
+TEST_F(CliOptionsTest, FailureShowsTheContextAndSavesTheReport) {
+    setenv("ZBPV_HOME", folders_.homeDir.c_str(), 1); // where the report file goes
     run_.fail = true;
     EXPECT_EQ(Run({"--select", "invoicing"}), ExitFailure);
-    EXPECT_NE(
-        err_.str().find("Verbindung verweigert\nActive Procedure: ImportKunLfrMab\nKey to Import: K-17\n"),
-        std::string::npos)
-        << err_.str();
+    unsetenv("ZBPV_HOME");
+    std::string err = err_.str();
+    EXPECT_NE(err.find("\nVerbindung verweigert\nActive Procedure: ImportKunLfrMab\nKey to Import: K-17.\n"),
+              std::string::npos)
+        << err;
+    const std::string saved = "Die Fehlermeldung wurde gespeichert unter:\n\"";
+    std::size_t quote = err.find(saved);
+    ASSERT_NE(quote, std::string::npos) << err;
+    std::string path = err.substr(quote + saved.size());
+    path = path.substr(0, path.find('"'));
+    EXPECT_EQ(fs::path(path).parent_path(), folders_.homeDir / "Log");
+    std::string report = ReadFile(path);
+    EXPECT_EQ(report.find("Verbindung verweigert\r\nActive Procedure: ImportKunLfrMab"), 0u);
+    EXPECT_NE(report.find("EDatabaseError"), std::string::npos);
 }
 
 TEST(CliPrompts, AsksOnATerminal) {

@@ -1,6 +1,7 @@
 #include "app/prg_data.h"
 #include "app/run_controller.h"
 #include "app/user_prompts.h"
+#include "gui/error_dialog.h"
 #include "gui/import_form.h"
 #include "gui/message_boxes.h"
 
@@ -265,6 +266,47 @@ TEST_F(ImportFormTest, BackAndNothingChosen) {
     Find<QPushButton>(f, "btnBack02")->click();
     EXPECT_EQ(Page()->objectName(), "tshVBPVImportStart");
     EXPECT_TRUE(Find<QCheckBox>(f, "cbxPvImport")->isChecked());
+}
+
+class FailingRun : public RecordingRun {
+public:
+    void RunImport(RunEnvironment& env) override {
+        env.wizard.ActiveProcedure = "ImportArtikel";
+        env.counters.ImportKeyProgress("A-1");
+        throw EDatabaseError("Tabelle ARTIKEL ist gesperrt");
+    }
+};
+
+class RecordingPresenter : public IExceptionPresenter {
+public:
+    void ShowErrorDialog(const TExceptionManager&, TErrorReport report) override {
+        reports.push_back(report);
+    }
+    void ShowPlainMessage(const TExceptionManager&, const std::string&) override {}
+    std::vector<TErrorReport> reports;
+};
+
+TEST_F(ImportFormTest, RunFailureReachesTheReporterWithStepAndKey) {
+    form_.reset();
+    TExceptionManager manager("Import von ZB7 + PV2");
+    RecordingPresenter presenter;
+    manager.SetPresenter(&presenter);
+    FailingRun failing;
+    TfrmImport f(*model_, failing, &prompts_);
+    f.show();
+    Find<QCheckBox>(f, "cbxVBImport")->click();
+    Find<QPushButton>(f, "btnNext01")->click();
+    Find<QPushButton>(f, "btnNext02")->click();
+    ASSERT_EQ(Find<QStackedWidget>(f, "pctMain")->currentWidget()->objectName(), "tshImportBillora");
+    Find<QPushButton>(f, "btnImport")->click();
+    ASSERT_EQ(presenter.reports.size(), 1u);
+    EXPECT_EQ(presenter.reports[0].Message,
+              "Tabelle ARTIKEL ist gesperrt\r\nActive Procedure: ImportArtikel\r\nKey to Import: A-1.");
+
+    manager.CompleteReport(presenter.reports[0]);
+    TExceptionDialog dialog(manager, presenter.reports[0]);
+    dialog.show();
+    Screenshot(dialog, "error-dialog");
 }
 
 TEST(MessageBoxes, IconsButtonsDefaultsAndHeadline) {

@@ -1,6 +1,7 @@
 #include "textconv/html_to_plain.h"
 
 #include "support/ansi.h"
+#include "support/errors.h"
 #include "textconv/text_to_html.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,32 @@ TEST(HtmlToPlainText, MalformedInputNeverFails) {
     std::string out = HtmlToPlainText(deep);
     EXPECT_NE(out.find("tief"), std::string::npos);
     EXPECT_LT(out.size(), deep.size());
+}
+
+TEST(HtmlToPlainText, RefusesPathologicalNestingInsteadOfStalling) {
+    std::string fonts;
+    for (int i = 0; i < 50000; ++i) {
+        fonts += "<font>";
+    }
+    EXPECT_THROW(HtmlToPlainText(fonts + "x"), EConvertError);
+    // Elements that close themselves, closed ones and script text do not count.
+    std::string flat;
+    for (int i = 0; i < 10000; ++i) {
+        flat += "<p><td><br><span>a</span>";
+    }
+    flat += "<script>for (i = 0; i < n; i++) { a<b; }</script><!-- <div><div> -->";
+    EXPECT_NO_THROW(HtmlToPlainText(flat));
+    std::string quotes;
+    for (int i = 0; i < 30; ++i) {
+        quotes += "<blockquote>";
+    }
+    EXPECT_EQ(HtmlToPlainText(quotes + "tief"), [] {
+        std::string prefix;
+        for (int i = 0; i < 16; ++i) {
+            prefix += "> ";
+        }
+        return prefix + "tief";
+    }());
 }
 
 } // namespace

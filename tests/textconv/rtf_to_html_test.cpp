@@ -103,6 +103,9 @@ const Case kCases[] = {
      "danach<BR>|weiter<BR>|"},
     {"TableCellFormat", R"({\rtf1 \trowd\pard\intbl{\b A}\cell \i B\cell\row\pard\pard x\par})",
      "<BR>|<TABLE BORDER=2><TR><TD><B>A</B></TD><TD><I>B</I></TD></TR></TABLE><BR>|x<BR>|"},
+    // A paragraph mark inside a cell closes the tags; the cell's further text opens them again.
+    {"TableParagraphInCell", R"({\rtf1 \trowd\pard\intbl{\b a\par b}\cell\row\pard\pard x\par})",
+     "<BR>|<TABLE BORDER=2><TR><TD><B>a</B><BR>|<B>b</B></TD></TR></TABLE><BR>|x<BR>|"},
     {"HiddenText", R"({\rtf1 {\b a{\v verborgen}b}\par})", "<B>a</B><B></B><B>b</B><BR>|"},
     {"TocAndHeading",
      "{\\rtf1{\\stylesheet{\\ql Normal;}{\\s1\\ql\\b\\sbasedon0\\snext0 heading 1;}{\\s2\\ql\\sbasedon0 toc "
