@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/cli_options.h"
-#include "app/run_controller.h"
+#include "app/import_run_controller.h"
 #include "dbaccess/fb_api.h"
 #include "dbaccess/fb_statement.h"
 #include "dbaccess/provider.h"
@@ -121,7 +121,8 @@ int Run(const std::vector<std::string>& args) {
         return Usage("keine Option angegeben");
     const std::string& opt = args[0];
     if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return IsWizardOption(a); })) {
-        IdleRunController run; // the import run arrives here
+        ImportRunController run;
+        run.Summary = &std::cout; // rows read and written per table
         return RunWizardCommand(args, run);
     }
     try {

@@ -2,7 +2,7 @@
 
 #include "app/app_folders.h"
 #include "app/prg_data.h"
-#include "app/run_controller.h"
+#include "app/import_run_controller.h"
 #include "app/wizard_model.h"
 #include "gui/error_dialog.h"
 #include "gui/exception_routing.h"
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     InstallExceptionDialog(manager);
 
     WizardModel model(CurrentPlatform(), TPrgData::Instance(), AppFolders::FromProcess(), "zbpv-wizard");
-    IdleRunController run;
+    ImportRunController run;
     int rc = 1;
     GuardHandler(nullptr, [&] {
         TfrmImport form(model, run);
