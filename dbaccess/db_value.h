@@ -5,17 +5,10 @@
 #include <string>
 #include <variant>
 
+#include "support/sql_timestamp.h"
 #include "support/variant.h"
 
 namespace zbpv {
-
-// A timestamp in parts, as the client delivers it; may hold an impossible date (31 February).
-struct TSQLTimeStamp {
-    int Year = 0;
-    unsigned Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
-    unsigned Fractions = 0; // 1/10000 s
-    bool operator==(const TSQLTimeStamp&) const = default;
-};
 
 // Year at most 9999; a date part that is set at all must be a real calendar day; a time part that is
 // set must be a real time of day. All parts zero is valid (blank).

@@ -725,15 +725,15 @@ TSQLTimeStamp TParadoxField::AsSQLTimeStamp() const {
     const TDateTime dt = AsDateTime();
     if (type_ != PxFieldType::Time) {
         const DateParts d = DecodeDate(dt);
-        ts.year = d.year;
-        ts.month = d.month;
-        ts.day = d.day;
+        ts.Year = d.year;
+        ts.Month = static_cast<unsigned>(d.month);
+        ts.Day = static_cast<unsigned>(d.day);
     }
     const TimeParts t = DecodeTime(dt);
-    ts.hour = t.hour;
-    ts.minute = t.minute;
-    ts.second = t.second;
-    ts.fractions = t.msec;
+    ts.Hour = static_cast<unsigned>(t.hour);
+    ts.Minute = static_cast<unsigned>(t.minute);
+    ts.Second = static_cast<unsigned>(t.second);
+    ts.Fractions = static_cast<unsigned>(t.msec) * 10;
     return ts;
 }
 

@@ -7,6 +7,7 @@
 #include "dbaccess/paradox/px_errors.h"
 #include "dbaccess/paradox/px_format.h"
 #include "support/datetime.h"
+#include "support/sql_timestamp.h"
 #include "support/variant.h"
 
 #include <cstdint>
@@ -17,12 +18,6 @@
 #include <vector>
 
 namespace zbpv {
-
-// Date and time split up, fractions in milliseconds.
-struct TSQLTimeStamp {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, fractions = 0;
-    bool operator==(const TSQLTimeStamp&) const = default;
-};
 
 class TParadoxTable;
 
