@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "support/datetime.h"
 #include "support/errors.h"
 #include "support/format_settings.h"
 
@@ -13,34 +14,8 @@ namespace zbpv {
 
 namespace {
 
-const std::int64_t kPow10[] = {1LL,
-                               10LL,
-                               100LL,
-                               1000LL,
-                               10000LL,
-                               100000LL,
-                               1000000LL,
-                               10000000LL,
-                               100000000LL,
-                               1000000000LL,
-                               10000000000LL,
-                               100000000000LL,
-                               1000000000000LL,
-                               10000000000000LL,
-                               100000000000000LL,
-                               1000000000000000LL,
-                               10000000000000000LL,
-                               100000000000000000LL,
-                               1000000000000000000LL};
-
 [[noreturn]] void Fail(const std::string& text, const char* kind) {
     throw EConvertError("'" + text + "' ist kein gültiger " + kind + ".");
-}
-
-unsigned DaysInMonth(int year, unsigned month) {
-    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
 }
 
 // Parses a decimal text ("-12.345", "12,5", " 7 ") into digits with the given scale, rounding half
@@ -119,7 +94,7 @@ void CivilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
     y = static_cast<int>(yoe + era * 400 + (m <= 2));
 }
 
-const long long kDelphiEpoch = DaysFromCivil(1899, 12, 30);
+const long long kDayCountEpoch = DaysFromCivil(1899, 12, 30);
 
 } // namespace
 
@@ -129,7 +104,7 @@ bool IsValidSQLTimeStamp(const TSQLTimeStamp& ts) {
     if (ts.Year != 0 || ts.Month != 0 || ts.Day != 0) {
         if (ts.Year == 0 || ts.Month == 0 || ts.Day == 0 || ts.Month > 12)
             return false;
-        if (ts.Day > DaysInMonth(ts.Year, ts.Month))
+        if (ts.Day > static_cast<unsigned>(DaysInMonth(ts.Year, static_cast<int>(ts.Month))))
             return false;
     }
     if (ts.Hour != 0 || ts.Minute != 0 || ts.Second != 0) {
@@ -142,7 +117,7 @@ bool IsValidSQLTimeStamp(const TSQLTimeStamp& ts) {
 double TimeStampToDateTime(const TSQLTimeStamp& ts) {
     double days = 0;
     if (ts.Year != 0 || ts.Month != 0 || ts.Day != 0)
-        days = static_cast<double>(DaysFromCivil(ts.Year, ts.Month, ts.Day) - kDelphiEpoch);
+        days = static_cast<double>(DaysFromCivil(ts.Year, ts.Month, ts.Day) - kDayCountEpoch);
     double time = (ts.Hour * 3600.0 + ts.Minute * 60.0 + ts.Second + ts.Fractions / 10000.0) / 86400.0;
     // Before the epoch the fraction still counts forward in time of day (the old programs' rule).
     return days >= 0 ? days + time : days - time;
@@ -157,7 +132,7 @@ TSQLTimeStamp DateTimeToTimeStamp(double dt) {
         ms -= 86400000LL;
         whole += dt >= 0 ? 1 : -1;
     }
-    CivilFromDays(static_cast<long long>(whole) + kDelphiEpoch, ts.Year, ts.Month, ts.Day);
+    CivilFromDays(static_cast<long long>(whole) + kDayCountEpoch, ts.Year, ts.Month, ts.Day);
     ts.Hour = static_cast<unsigned>(ms / 3600000);
     ts.Minute = static_cast<unsigned>(ms / 60000 % 60);
     ts.Second = static_cast<unsigned>(ms / 1000 % 60);
@@ -188,7 +163,7 @@ std::int64_t DbToInt64(const TDbValue& v) {
             return std::llround(d);
         }
         std::int64_t operator()(const Decimal& s) const {
-            std::int64_t p = kPow10[s.scale], q = s.value / p, r = s.value % p;
+            std::int64_t p = Pow10(s.scale), q = s.value / p, r = s.value % p;
             if (2 * (r < 0 ? -r : r) >= p)
                 q += s.value < 0 ? -1 : 1;
             return q;
@@ -213,7 +188,7 @@ double DbToDouble(const TDbValue& v) {
         double operator()(std::int64_t i) const { return static_cast<double>(i); }
         double operator()(double d) const { return d; }
         double operator()(const Decimal& s) const {
-            return static_cast<double>(s.value) / static_cast<double>(kPow10[s.scale]);
+            return static_cast<double>(s.value) / static_cast<double>(Pow10(s.scale));
         }
         double operator()(const std::string& s) const {
             std::string t = s;
@@ -252,10 +227,10 @@ Decimal DbToScaled(const TDbValue& v, int scale) {
         return out;
     }
     std::int64_t i = DbToInt64(v);
-    if (i > std::numeric_limits<std::int64_t>::max() / kPow10[scale] ||
-        i < std::numeric_limits<std::int64_t>::min() / kPow10[scale])
+    if (i > std::numeric_limits<std::int64_t>::max() / Pow10(scale) ||
+        i < std::numeric_limits<std::int64_t>::min() / Pow10(scale))
         throw EConvertError("Der Wert ist zu groß.");
-    return Decimal{i * kPow10[scale], scale};
+    return Decimal{i * Pow10(scale), scale};
 }
 
 std::string DbToText(const TDbValue& v) {

@@ -9,30 +9,6 @@ namespace zbpv {
 
 namespace {
 
-// Lines as a text editor sees them: CR LF, LF or CR end a line; a break at the very end opens no
-// further line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            start = ++i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start));
-    }
-    return lines;
-}
-
 bool IsBlankOrControl(char c) {
     auto u = static_cast<unsigned char>(c);
     return u <= ' ' || u == 0xA0;

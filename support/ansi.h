@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zbpv {
 
@@ -32,6 +33,10 @@ int AnsiCompareText(std::string_view a, std::string_view b);
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
+
+// Lines as a text editor sees them: CR LF, LF or CR end a line; a break at the very end opens no
+// further line. The views point into `text`.
+std::vector<std::string_view> SplitLines(std::string_view text);
 
 // Case-insensitive comparator and hash for maps keyed by Windows-1252 text.
 struct AnsiLessNoCase {

@@ -28,9 +28,9 @@ struct FormatSettings {
 const FormatSettings& GlobalFormatSettings();
 void SetGlobalFormatSettings(const FormatSettings& fs);
 
-// Delphi-style date format: d dd m mm yy yyyy h hh n nn s ss z zzz, "/" and ":" stand for the date and
-// time separators, 'c' for short date + long time (time left out at midnight), text in '…' or "…" is
-// copied as it stands.
+// Date format in the old programs' notation: d dd m mm yy yyyy h hh n nn s ss z zzz, "/" and ":" stand for
+// the date and time separators, 'c' for short date + long time (time left out at midnight), text in '…' or
+// "…" is copied as it stands.
 std::string FormatDateTime(std::string_view format, TDateTime dt, const FormatSettings& fs);
 std::string FormatDateTime(std::string_view format, TDateTime dt);
 

@@ -32,6 +32,16 @@ constexpr int64_t kPow10[19] = {1LL,
                                 100000000000000000LL,
                                 1000000000000000000LL};
 
+int CheckScale(int scale);
+
+} // namespace
+
+int64_t Pow10(int n) {
+    return kPow10[CheckScale(n)];
+}
+
+namespace {
+
 int CheckScale(int scale) {
     if (scale < 0 || scale > 18)
         throw EConvertError("Ungültige Nachkommastellenzahl");

@@ -13,6 +13,9 @@ namespace zbpv {
 
 struct FormatSettings;
 
+// 10^n for n in 0..18.
+int64_t Pow10(int n);
+
 // value / 10^scale, scale 0..18.
 struct Decimal {
     int64_t value = 0;

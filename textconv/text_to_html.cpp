@@ -1,5 +1,7 @@
 #include "textconv/text_to_html.h"
 
+#include "support/ansi.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -26,30 +28,6 @@ const std::string_view kDefaultHeadHtml =
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
-
-// Lines as a text editor sees them: CR LF, LF or CR end a line; a break at the very end opens no
-// further line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            start = ++i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start));
-    }
-    return lines;
-}
 
 bool StaysAsIs(unsigned char c) {
     return c == ' ' || (c >= '0' && c <= '9') || (c >= '@' && c <= 'Z') || (c >= 'a' && c <= 'z');

@@ -12,11 +12,11 @@ namespace zbpv::test {
 
 namespace {
 
-TDataField ParseField(const std::string& spec) {
+TDataField ParseField(const std::string& definition) {
     TDataField f;
-    auto colon = spec.find(':');
-    f.Name = spec.substr(0, colon);
-    std::string t = colon == std::string::npos ? "T" : spec.substr(colon + 1);
+    auto colon = definition.find(':');
+    f.Name = definition.substr(0, colon);
+    std::string t = colon == std::string::npos ? "T" : definition.substr(colon + 1);
     switch (t[0]) {
     case 'I':
         f.Kind = TDataKind::Integer;

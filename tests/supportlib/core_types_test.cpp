@@ -62,7 +62,7 @@ TEST(DateTime, IsoWeekNumbers) {
     EXPECT_EQ(WeekOfTheYear(EncodeDate(2026, 12, 11)), 50);
 }
 
-TEST(FormatSettings, DelphiStyleFormatsAndParsing) {
+TEST(FormatSettings, OldProgramsNotationAndParsing) {
     const FormatSettings fs;
     const TDateTime dt = EncodeDateTime(2026, 3, 7, 9, 5, 4, 12);
     EXPECT_EQ(FormatDateTime("\"ERR \"yyyy-dd-mm hhnnss\".log\"", dt, fs), "ERR 2026-07-03 090504.log");
