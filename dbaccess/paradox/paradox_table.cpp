@@ -7,6 +7,7 @@
 #include "support/format_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -178,12 +179,14 @@ std::string DateTimeText(TDateTime dt) {
 struct IndexInfo {
     std::string name;        // Windows-1252
     std::vector<int> fields; // table field positions
+    bool caseless = false;   // text compares ignoring letter case
 };
 
 struct TParadoxTable::Impl {
     std::string folder, tableName, indexName;
     bool active = false;
     std::string path, mbPath;
+    bool mbFound = false;
     PxMappedFile file, mb;
     std::vector<uint8_t> plain; // decrypted copy of a protected table
     const uint8_t* base = nullptr;
@@ -201,6 +204,8 @@ struct TParadoxTable::Impl {
     std::vector<const uint8_t*> secondary;
     const std::vector<const uint8_t*>* order = &primary;
     std::vector<int> keyFields; // of the current index
+    bool caseless = false;      // the current index ignores letter case
+    std::array<uint8_t, 256> fold{};
     bool indexesLoaded = false;
     std::vector<IndexInfo> indexes;
 
@@ -213,6 +218,8 @@ struct TParadoxTable::Impl {
         active = false;
         file = PxMappedFile();
         mb = PxMappedFile();
+        mbPath.clear();
+        mbFound = false;
         plain.clear();
         plain.shrink_to_fit();
         base = nullptr;
@@ -225,6 +232,7 @@ struct TParadoxTable::Impl {
         secondary.shrink_to_fit();
         order = &primary;
         keyFields.clear();
+        caseless = false;
         indexes.clear();
         indexesLoaded = false;
         primarySorted = false;
@@ -284,8 +292,15 @@ struct TParadoxTable::Impl {
                 Corrupt("BLOB-Länge größer als der Satzanteil");
             return std::string(reinterpret_cast<const char*>(p), length);
         }
-        if (mb.empty())
-            Corrupt("BLOB-Datei fehlt oder ist leer");
+        if (mb.empty()) {
+            const std::string value =
+                "der Wert des Feldes \"" + U(PxTranslate(*toAnsi, f.name)) + "\" kann nicht gelesen werden.";
+            if (!mbFound)
+                throw EParadoxError("Die BLOB-Datei \"" + mbPath + "\" der Tabelle \"" + path + "\" fehlt; " +
+                                    value);
+            throw EParadoxError("Die BLOB-Datei \"" + mbPath + "\" der Tabelle \"" + path + "\" ist leer; " +
+                                value);
+        }
         const size_t block = offset & 0xFFFFFF00u;
         const unsigned slot = offset & 0xFFu;
         if (slot == 0xFF) {
@@ -346,14 +361,127 @@ struct TParadoxTable::Impl {
         }
     }
 
+    // Sort weight of a stored text byte in an index that ignores letter case: its Windows-1252 capital.
+    void BuildFold() {
+        for (int i = 0; i < 256; ++i)
+            fold[static_cast<size_t>(i)] =
+                static_cast<uint8_t>(AnsiUpperChar(static_cast<char>((*toAnsi)[static_cast<size_t>(i)])));
+        fold[0] = 0;
+    }
+
+    int CompareText(const uint8_t* a, size_t na, const uint8_t* b, size_t nb, bool caseless) const {
+        const size_t n = std::min(na, nb);
+        for (size_t i = 0; i < n; ++i) {
+            const int x = caseless ? fold[a[i]] : a[i];
+            const int y = caseless ? fold[b[i]] : b[i];
+            if (x != y)
+                return x < y ? -1 : 1;
+        }
+        return na < nb ? -1 : (na > nb ? 1 : 0);
+    }
+
+    // Fields `flds` of two records laid out as `defs`; text ignoring letter case when `caseless`.
+    int CompareFields(const uint8_t* a, const uint8_t* b, const std::vector<px::FieldDef>& defs,
+                      const std::vector<int>& flds, bool caseless) const {
+        for (int fi : flds) {
+            const auto& f = defs[static_cast<size_t>(fi)];
+            const size_t n = static_cast<size_t>(f.bytes);
+            const int c = caseless && f.type == PxFieldType::Alpha
+                              ? CompareText(a + f.offset, n, b + f.offset, n, true)
+                              : std::memcmp(a + f.offset, b + f.offset, n);
+            if (c != 0)
+                return c < 0 ? -1 : 1;
+        }
+        return 0;
+    }
+
+    int CompareRaw(const uint8_t* a, const uint8_t* b, const std::vector<int>& flds, bool caseless) const {
+        return CompareFields(a, b, header.fields, flds, caseless);
+    }
+
+    // The headers hold no documented mark of an index that ignores letter case, but the engine keeps the
+    // records of the index file in the index's own order. An index counts as ignoring case when that
+    // order leaves byte order somewhere while keeping the order without letter case, and never keeps
+    // byte order while leaving the other. Neighbours that leave both (an order this reader does not
+    // model, such as umlauts beside their base letters) tell nothing. No text field, no evidence or a
+    // damaged file keep the byte order.
+    bool IndexIgnoresCase(const PxMappedFile& xf, const px::Header& xh, size_t indexFields) const {
+        bool text = false;
+        for (size_t k = 0; k < indexFields; ++k)
+            text = text || xh.fields[k].type == PxFieldType::Alpha;
+        if (!text || xh.firstBlock == 0 || xh.recordSize == 0)
+            return false;
+        std::vector<int> keyPart(xh.fields.size() - 1), indexPart(indexFields), restPart;
+        std::iota(keyPart.begin(), keyPart.end(), 0);
+        std::iota(indexPart.begin(), indexPart.end(), 0);
+        for (size_t k = indexFields; k + 1 < xh.fields.size(); ++k)
+            restPart.push_back(static_cast<int>(k));
+        const size_t maxBlocks = (xf.size() - xh.headerSize) / xh.blockSize;
+        std::vector<bool> seen(maxBlocks + 1, false);
+        std::vector<uint8_t> buf(xh.blockSize), prev(xh.recordSize);
+        bool havePrev = false, evidence = false;
+        for (unsigned b = xh.firstBlock; b != 0;) {
+            if (b > maxBlocks || seen[b])
+                return false;
+            seen[b] = true;
+            std::memcpy(buf.data(), xf.data() + xh.headerSize + static_cast<size_t>(b - 1) * xh.blockSize,
+                        xh.blockSize);
+            if (xh.encryption)
+                PxCryptBlock(buf.data(), buf.size(), xh.encryption, b);
+            const int add = static_cast<int16_t>(px::Le16(buf.data() + 4));
+            if (add >= 0) {
+                if (add % xh.recordSize != 0 || px::kBlockHeader + add + xh.recordSize > xh.blockSize)
+                    return false;
+                for (int i = 0, n = add / xh.recordSize + 1; i < n; ++i) {
+                    const uint8_t* rec =
+                        buf.data() + px::kBlockHeader + static_cast<size_t>(i) * xh.recordSize;
+                    if (havePrev) {
+                        const int bytes = CompareFields(prev.data(), rec, xh.fields, keyPart, false);
+                        int folded = CompareFields(prev.data(), rec, xh.fields, indexPart, true);
+                        if (folded == 0)
+                            folded = CompareFields(prev.data(), rec, xh.fields, restPart, false);
+                        if (folded > 0 && bytes <= 0)
+                            return false; // in byte order but not in the order ignoring case
+                        if (bytes > 0 && folded <= 0)
+                            evidence = true;
+                    }
+                    std::memcpy(prev.data(), rec, xh.recordSize);
+                    havePrev = true;
+                }
+            }
+            b = px::Le16(buf.data());
+        }
+        return evidence;
+    }
+
+    // The table field behind field `k` of an index file: by the field numbers of its header, by the
+    // number in a single-field index's name (.Xnn), or by name; -1 when none fits.
+    int IndexField(const px::Header& xh, size_t k, int extNumber) const {
+        const auto& xf = xh.fields[k];
+        auto fits = [&](int fi) {
+            if (fi < 0 || fi >= static_cast<int>(header.fields.size()))
+                return false;
+            const auto& f = header.fields[static_cast<size_t>(fi)];
+            return f.type == xf.type && f.bytes == xf.bytes;
+        };
+        if (k < xh.fieldNumbers.size() && fits(xh.fieldNumbers[k] - 1))
+            return xh.fieldNumbers[k] - 1;
+        if (k == 0 && fits(extNumber - 1))
+            return extNumber - 1;
+        const auto it = byName.find(AnsiUpperCase(PxTranslate(*toAnsi, xf.name)));
+        if (it != byName.end() && fits(static_cast<int>(it->second)))
+            return static_cast<int>(it->second);
+        return -1;
+    }
+
     void LoadIndexes() {
         if (indexesLoaded)
             return;
         indexesLoaded = true;
         if (header.keyFields == 0)
             return;
-        const std::string base = BaseName(std::string(path.substr(path.find_last_of('/') + 1)));
-        const std::string stem = Utf8ToAnsi(base);
+        const std::string file = path.substr(path.find_last_of('/') + 1);
+        const std::string stem = Utf8ToAnsi(BaseName(file));
         for (const auto& n : folderNames) {
             const std::string a = Utf8ToAnsi(n);
             if (a.size() != stem.size() + 4 || !AnsiSameText(a.substr(0, stem.size()), stem) ||
@@ -362,24 +490,44 @@ struct TParadoxTable::Impl {
             const std::string ext = AnsiUpperCase(a.substr(stem.size() + 1));
             if (ext[0] != 'X')
                 continue;
+            const bool group = ext[1] == 'G';
+            int extNumber = 0;
+            if (!group) {
+                unsigned v = 0;
+                const auto r = std::from_chars(ext.data() + 1, ext.data() + 3, v, 16);
+                if (r.ec != std::errc() || r.ptr != ext.data() + 3)
+                    continue;
+                extNumber = static_cast<int>(v);
+            }
             try {
-                PxMappedFile xf(PxJoinPath(folder, n));
-                const px::Header xh = px::ParseHeader(xf.data(), xf.size(), PxJoinPath(folder, n));
+                const std::string xpath = PxJoinPath(folder, n);
+                PxMappedFile xf(xpath);
+                const px::Header xh = px::ParseHeader(xf.data(), xf.size(), xpath);
+                if (!px::IsSecondaryData(xh.fileType))
+                    continue;
                 const int nIdx = static_cast<int>(xh.fields.size()) - header.keyFields - 1;
-                if (nIdx < 1)
+                if (nIdx < 1 || (!group && nIdx != 1))
                     continue;
                 IndexInfo info;
-                bool ok = true;
-                for (int i = 0; i < nIdx && ok; ++i) {
-                    const auto it = byName.find(AnsiUpperCase(PxTranslate(*toAnsi, xh.fields[i].name)));
-                    ok = it != byName.end();
-                    if (ok)
-                        info.fields.push_back(static_cast<int>(it->second));
+                for (int i = 0; i < nIdx; ++i) {
+                    const int fi = IndexField(xh, static_cast<size_t>(i), extNumber);
+                    if (fi < 0)
+                        break;
+                    info.fields.push_back(fi);
                 }
-                if (!ok)
+                if (static_cast<int>(info.fields.size()) != nIdx)
                     continue;
-                if (ext[1] == 'G')
-                    info.name = PxTranslate(*toAnsi, xh.tableName);
+                if (group) {
+                    // The name follows the sort order in the header; files that lack it keep the name
+                    // in the name slot.
+                    info.name = PxTranslate(*toAnsi, xh.indexLabel);
+                    const std::string slot = PxTranslate(*toAnsi, xh.tableName);
+                    if (info.name.empty() && !AnsiSameText(slot, Utf8ToAnsi(file)))
+                        info.name = slot;
+                    // Only a single-field index that heeds letter case is kept as .Xnn; the others
+                    // may ignore it.
+                    info.caseless = IndexIgnoresCase(xf, xh, static_cast<size_t>(nIdx));
+                }
                 if (info.name.empty())
                     info.name = fields[static_cast<size_t>(info.fields[0])].FieldName();
                 indexes.push_back(std::move(info));
@@ -387,16 +535,6 @@ struct TParadoxTable::Impl {
                 // An unreadable index file only makes its index unavailable.
             }
         }
-    }
-
-    int CompareRaw(const uint8_t* a, const uint8_t* b, const std::vector<int>& flds) const {
-        for (int fi : flds) {
-            const auto& f = header.fields[static_cast<size_t>(fi)];
-            const int c = std::memcmp(a + f.offset, b + f.offset, static_cast<size_t>(f.bytes));
-            if (c != 0)
-                return c;
-        }
-        return 0;
     }
 
     // Sign of (record's field value - key value).
@@ -417,8 +555,7 @@ struct TParadoxTable::Impl {
             while (len < static_cast<size_t>(f.bytes) && p[len])
                 ++len;
             const std::string k = PxTranslate(*fromAnsi, key.AsString());
-            const int c = std::string_view(reinterpret_cast<const char*>(p), len).compare(k);
-            return c < 0 ? -1 : (c > 0 ? 1 : 0);
+            return CompareText(p, len, reinterpret_cast<const uint8_t*>(k.data()), k.size(), caseless);
         }
         case PxFieldType::Short:
         case PxFieldType::Long:
@@ -467,10 +604,10 @@ struct TParadoxTable::Impl {
             // so that searching stays correct.
             bool sorted = true;
             for (size_t i = 1; i < primary.size() && sorted; ++i)
-                sorted = CompareRaw(primary[i - 1], primary[i], keyFields) <= 0;
+                sorted = CompareRaw(primary[i - 1], primary[i], keyFields, false) <= 0;
             if (!sorted)
                 std::stable_sort(primary.begin(), primary.end(), [&](const uint8_t* a, const uint8_t* b) {
-                    return CompareRaw(a, b, keyFields) < 0;
+                    return CompareRaw(a, b, keyFields, false) < 0;
                 });
             primarySorted = true;
         }
@@ -495,6 +632,7 @@ struct TParadoxTable::Impl {
         secondary.clear();
         order = &primary;
         keyFields.clear();
+        caseless = false;
         if (indexName.empty()) {
             for (int i = 0; i < header.keyFields; ++i)
                 keyFields.push_back(i);
@@ -513,10 +651,11 @@ struct TParadoxTable::Impl {
                 throw EParadoxError("Der Index \"" + U(indexName) + "\" der Tabelle \"" + path +
                                     "\" wurde nicht gefunden.");
             keyFields = found->fields;
+            caseless = found->caseless;
             // Ties keep the primary order, as the index file lists the primary key after the fields.
             secondary = primary;
             std::stable_sort(secondary.begin(), secondary.end(), [&](const uint8_t* a, const uint8_t* b) {
-                return CompareRaw(a, b, keyFields) < 0;
+                return CompareRaw(a, b, keyFields, caseless) < 0;
             });
             order = &secondary;
         }
@@ -827,6 +966,7 @@ void TParadoxTable::Open() {
         const int cp = h.codePage ? h.codePage : 437;
         t.toAnsi = &PxCodePageToAnsi(cp);
         t.fromAnsi = &PxAnsiToCodePage(cp);
+        t.BuildFold();
         t.identity = true;
         for (int i = 0; i < 256 && t.identity; ++i)
             t.identity = (*t.toAnsi)[static_cast<size_t>(i)] == i;
@@ -849,9 +989,11 @@ void TParadoxTable::Open() {
             t.fields.push_back(TParadoxField(this, i, std::move(name), f.type, size));
         }
         if (hasBlobs) {
+            // A missing blob file fails only the values stored in it, when they are read.
             const std::string mbName = PxMatchName(t.folderNames, BaseName(onDisk) + ".MB");
-            if (!mbName.empty()) {
-                t.mbPath = PxJoinPath(t.folder, mbName);
+            t.mbFound = !mbName.empty();
+            t.mbPath = PxJoinPath(t.folder, t.mbFound ? mbName : BaseName(onDisk) + ".MB");
+            if (t.mbFound) {
                 t.mb = PxMappedFile(t.mbPath);
                 t.mbCheck = h.encryption;
             }

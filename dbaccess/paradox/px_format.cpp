@@ -123,6 +123,35 @@ bool KnownType(uint8_t code) {
                         ").");
 }
 
+// The field numbers, sort order and index name after the field names of an index data file. A tail that
+// does not fit leaves them empty: the caller then goes by the field names.
+void ReadIndexTail(const uint8_t* data, size_t pos, size_t end, Header& h) {
+    const size_t n = h.fields.size();
+    if (pos > end || end - pos < 2 * n)
+        return;
+    std::vector<int> numbers(n);
+    for (size_t i = 0; i < n; ++i, pos += 2)
+        numbers[i] = Le16(data + pos);
+    auto text = [&](std::string& out) {
+        const char* s = reinterpret_cast<const char*>(data + pos);
+        size_t k = 0;
+        while (pos + k < end && s[k])
+            ++k;
+        if (pos + k >= end)
+            return false;
+        out.assign(s, k);
+        pos += k + 1;
+        return true;
+    };
+    std::string sortOrder, label;
+    if (!text(sortOrder))
+        return;
+    text(label); // may be missing in files that name the index elsewhere
+    h.fieldNumbers = std::move(numbers);
+    h.sortOrderName = std::move(sortOrder);
+    h.indexLabel = std::move(label);
+}
+
 } // namespace
 
 bool HasDataHeader(uint8_t fileType, uint8_t versionId) {
@@ -250,6 +279,7 @@ Header ParseHeader(const uint8_t* data, size_t size, const std::string& what) {
     // The table-name slot grew over the versions; when the names do not fit after the slot this
     // version should have, the other length is tried before the header counts as damaged.
     const size_t namesFrom = pos;
+    size_t namesEnd = 0;
     auto readNames = [&](size_t slot) {
         if (namesFrom + slot > end)
             return false;
@@ -271,11 +301,14 @@ Header ParseHeader(const uint8_t* data, size_t size, const std::string& what) {
             f.name.assign(s, k);
             p += k + 1;
         }
+        namesEnd = p;
         return true;
     };
     const size_t slot = TableNameSlot(h.versionId);
     if (!readNames(slot) && !readNames(slot == 79 ? 261 : 79))
         Corrupt(what, "Feldnamen abgeschnitten");
+    if (IsSecondaryData(h.fileType) && HasDataHeader(h.fileType, h.versionId))
+        ReadIndexTail(data, namesEnd, end, h);
     return h;
 }
 

@@ -109,9 +109,20 @@ struct Header {
     uint8_t versionId = 0;
     uint32_t autoInc = 0;
     uint16_t codePage = 0; // 0 when the header has none
-    std::string tableName; // the name slot (for .XGn files the index name)
+    std::string tableName; // the name slot
     std::vector<FieldDef> fields;
+    // Secondary index data files (.Xnn, .XGn) of version 4 and later end their header with the table's
+    // field numbers (1-based) of the fields, the sort order's name and the index name; empty when the
+    // header does not hold them.
+    std::vector<int> fieldNumbers;
+    std::string sortOrderName;
+    std::string indexLabel;
 };
+
+inline bool IsSecondaryData(uint8_t fileType) {
+    return fileType == kSecondaryX || fileType == kSecondaryXInc || fileType == kSecondaryXG ||
+           fileType == kSecondaryXGInc;
+}
 
 // Parses and checks a header. `what` names the file in messages. Throws EParadoxError (not a Paradox
 // file / truncated / corrupt); never reads outside [data, data + size).

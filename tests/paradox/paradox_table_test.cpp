@@ -1,4 +1,5 @@
 #include "dbaccess/paradox/paradox_table.h"
+#include "support/ansi.h"
 #include "support/format_settings.h"
 #include "tests/paradox/px_test_util.h"
 #include "tests/support/paradox_writer.h"
@@ -463,6 +464,100 @@ TEST_F(ParadoxTableTest, SecondaryIndexesGiveTheirOrderAndRanges) {
     EXPECT_EQ(t.RecordCount(), 500);
 }
 
+// Indexes that ignore letter case are told from their own file: their records stand in the order of the
+// Windows-1252 capitals (umlauts included), ties in primary order, and keys match in any case. Indexes
+// that heed case keep byte order, also over the same mixed-case data.
+TEST_F(ParadoxTableTest, CaseInsensitiveIndexesOrderAndMatchIgnoringCase) {
+    TParadoxWriter w("Kunden.db");
+    w.SetBlockSizeKb(1)
+        .AddField("Nr", T::Long)
+        .AddField("Name", T::Alpha, 30)
+        .AddField("Ort", T::Alpha, 20)
+        .SetKeyFields(1)
+        .AddIndex("NameCI", {"Name"}, false)
+        .AddIndex("OrtName", {"Ort", "Name"}, false)
+        .AddIndex("OrtNameCS", {"Ort", "Name"})
+        .AddIndex("Ort", {"Ort"});
+    const std::vector<std::pair<std::string, std::string>> people = {{"M\xFCller", "Berlin"},
+                                                                     {"meier", "berlin"},
+                                                                     {"M\xDCLLER", "Hamburg"},
+                                                                     {"Abel", "BERLIN"},
+                                                                     {"m\xFCller", "Berlin"},
+                                                                     {"Zander", "hamburg"},
+                                                                     {"abel", "Berlin"},
+                                                                     {"Meier", "Berlin"},
+                                                                     {"\xC4"
+                                                                      "bel",
+                                                                      "K\xF6ln"},
+                                                                     {"z\xF6rner", "k\xF6ln"},
+                                                                     {"Z\xF6rner", "K\xD6LN"},
+                                                                     {"M\xFCllerin", "Berlin"}};
+    int nr = 1;
+    for (const auto& [name, ort] : people)
+        w.Append({nr++, name, ort});
+    for (int i = 0; i < 300; ++i) // enough for many blocks
+        w.Append({nr++, (i % 2 ? "kunde" : "Kunde") + std::to_string(i % 50), i % 3 ? "Ort" : "ort"});
+    w.Write(dir.path());
+
+    TParadoxTable t(dir.path(), "Kunden");
+    t.SetIndexName("nameci");
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 312);
+    std::string prev;
+    int64_t prevNr = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+        const std::string name = AnsiUpperCase(t.FieldByName("Name").AsString());
+        const int64_t n = t.FieldByName("Nr").AsInteger();
+        ASSERT_TRUE(prev < name || (prev == name && prevNr < n)) << prev << " / " << name;
+        prev = name, prevNr = n;
+    }
+    ASSERT_TRUE(t.FindKey({"M\xDCLLER"}));
+    EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 1);
+    ASSERT_TRUE(t.FindKey({"m\xFCller"}));
+    EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 1);
+    EXPECT_FALSE(t.FindKey({"m\xFC"}));
+    struct RangeCase {
+        std::string low, high;
+        std::vector<int64_t> nrs; // in index order
+    };
+    const std::vector<RangeCase> ranges = {
+        {"m\xFCller", "m\xFCller", {1, 3, 5}},
+        {"a", "b", {4, 7}}, // "\xC4" sorts after "Z" as its capital does
+        {"z", "\xE4zzz", {6, 10, 11, 9}},
+        {"zz", "zz", {}},
+    };
+    for (const auto& rc : ranges) {
+        t.SetRange({rc.low}, {rc.high});
+        std::vector<int64_t> got;
+        for (; !t.Eof(); t.Next())
+            got.push_back(t.FieldByName("Nr").AsInteger());
+        EXPECT_EQ(got, rc.nrs) << rc.low << ".." << rc.high;
+        EXPECT_EQ(t.RecordCount(), static_cast<int>(rc.nrs.size()));
+    }
+    t.SetRange({"kunde7"}, {"KUNDE7"});
+    EXPECT_EQ(t.RecordCount(), 6);
+
+    t.SetIndexName("OrtName");
+    t.SetRange({"berlin", "meier"}, {"BERLIN", "MEIER"});
+    EXPECT_EQ(t.RecordCount(), 2);
+    t.CancelRange();
+    ASSERT_TRUE(t.FindKey({"k\xF6ln"}));
+    EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 10); // K\xD6LN: ZÖRNER (10, 11) before \xC4BEL (9)
+    t.SetRange({"K\xD6LN"}, {"k\xF6ln"});
+    EXPECT_EQ(t.RecordCount(), 3);
+
+    // The same fields heeding case, and the single-field index named after its field.
+    t.SetIndexName("OrtNameCS");
+    t.SetRange({"berlin"}, {"berlin"});
+    EXPECT_EQ(t.RecordCount(), 1);
+    t.SetIndexName("Ort");
+    ASSERT_TRUE(t.FindKey({"berlin"}));
+    EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 2);
+    t.SetRange({"Berlin"}, {"Berlin"});
+    EXPECT_EQ(t.RecordCount(), 5);
+    EXPECT_FALSE(t.FindKey({"k\xF6ln"}));
+}
+
 TEST_F(ParadoxTableTest, NumericAndDateKeysCompareByValue) {
     TParadoxWriter w("KunPreis.db");
     w.AddField("Kundennr", T::Alpha, 10)
@@ -568,6 +663,35 @@ TEST_F(OpenFailures, TruncatedAndCorruptFilesAreReportedNotRead) {
     ASSERT_TRUE(t.FindKey({99}));
     EXPECT_THROW(t.FieldByName("M").AsString(), EParadoxError);
     EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 99);
+}
+
+// A table whose blob file is missing or empty opens; only a value stored there fails, naming the file.
+TEST_F(OpenFailures, MissingBlobFileFailsOnlyItsValues) {
+    WriteGood();
+    const std::string table = dir.path() + "/Gut.db", mb = dir.path() + "/Gut.MB";
+    const std::string good = pxtest::ReadAll(mb);
+    for (const bool empty : {false, true}) {
+        std::filesystem::remove(mb);
+        if (empty)
+            pxtest::WriteAll(mb, "");
+        TParadoxTable t(dir.path(), "Gut");
+        t.Open();
+        ASSERT_TRUE(t.FindKey({0}));
+        EXPECT_EQ(t.FieldByName("M").AsString(), ""); // null, nothing to read
+        ASSERT_TRUE(t.FindKey({1}));
+        try {
+            (void)t.FieldByName("M").AsString();
+            ADD_FAILURE() << "no error";
+        } catch (const EParadoxError& e) {
+            EXPECT_EQ(std::string(e.what()), "Die BLOB-Datei \"" + mb + "\" der Tabelle \"" + table + "\" " +
+                                                 (empty ? "ist leer" : "fehlt") +
+                                                 "; der Wert des Feldes \"M\" kann nicht gelesen werden.");
+        }
+        EXPECT_THROW((void)t.FieldByName("M").AsVariant(), EParadoxError);
+        EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 1);
+        EXPECT_EQ(t.FieldByName("Text").AsString(), std::string(90, 'q'));
+    }
+    pxtest::WriteAll(mb, good);
 }
 
 TEST_F(OpenFailures, FileLockedByAnotherProgram) {

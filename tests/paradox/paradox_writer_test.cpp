@@ -80,17 +80,25 @@ TEST(ParadoxWriter, PrimaryAndSecondaryIndexFilesAreConsistentTrees) {
     EXPECT_GE(px.h.indexLevels, 2); // 40 data blocks do not fit one 1 KiB index block
     CheckTree(px, db, 100);
 
-    // Single-field index on field 2 -> .X02/.Y02; the named one -> .XG0/.YG0 carrying its name.
+    // Single-field index on field 2 -> .X02/.Y02; the named one -> .XG0/.YG0 carrying its name. The
+    // header names the index fields by their numbers in the table, a single one "Sec Key", and ends with
+    // the sort order and the index name.
     const File x02(dir.file("Baum.X02")), y02(dir.file("Baum.Y02"));
     EXPECT_EQ(x02.h.fileType, px::kSecondaryX);
     EXPECT_EQ(y02.h.fileType, px::kSecondaryY);
     ASSERT_EQ(x02.h.fields.size(), 3u); // Gruppe, Schluessel, Hint
-    EXPECT_EQ(x02.h.fields[0].name, "Gruppe");
+    EXPECT_EQ(x02.h.fields[0].name, "Sec Key");
+    EXPECT_EQ(x02.h.fields[1].name, "Schluessel");
     EXPECT_EQ(x02.h.fields[2].name, "Hint");
+    EXPECT_EQ(x02.h.fieldNumbers, (std::vector<int>{2, 1, 0}));
+    EXPECT_EQ(x02.h.sortOrderName, "ascii");
+    EXPECT_EQ(x02.h.indexLabel, "Gruppe");
     CheckTree(y02, x02, 2 + 100);
     const File xg0(dir.file("Baum.XG0")), yg0(dir.file("Baum.YG0"));
     EXPECT_EQ(xg0.h.fileType, px::kSecondaryXG);
-    EXPECT_EQ(xg0.h.tableName, "GruppeWert");
+    EXPECT_EQ(xg0.h.fields[0].name, "Gruppe");
+    EXPECT_EQ(xg0.h.fieldNumbers, (std::vector<int>{2, 3, 1, 0}));
+    EXPECT_EQ(xg0.h.indexLabel, "GruppeWert");
     CheckTree(yg0, xg0, 2 + 4 + 100);
     // Index records are sorted and their hint names the data block holding the record.
     for (unsigned b = 1; b <= xg0.h.fileBlocks; ++b)
@@ -119,6 +127,9 @@ TEST(ParadoxWriter, RejectsWhatATableCannotHold) {
     EXPECT_THROW(TParadoxWriter("X").AddField("", T::Long), std::invalid_argument);
     EXPECT_THROW(TParadoxWriter("X").AddField("A", T::Alpha, 0), std::invalid_argument);
     EXPECT_THROW(TParadoxWriter("X").SetBlockSizeKb(5), std::invalid_argument);
+    // Only an index that heeds letter case may take its field's name.
+    EXPECT_THROW(TParadoxWriter("X").AddField("A", T::Alpha, 3).AddIndex("A", {"A"}, false),
+                 std::invalid_argument);
     TParadoxWriter noKey("Ohne.db");
     noKey.AddField("A", T::Alpha, 3).AddIndex("A", {"A"});
     EXPECT_THROW(noKey.Write(dir.path()), std::invalid_argument);

@@ -2,6 +2,7 @@
 
 #include "dbaccess/paradox/px_codepage.h"
 #include "dbaccess/paradox/px_crypt.h"
+#include "support/ansi.h"
 #include "support/datetime.h"
 
 #include <algorithm>
@@ -197,9 +198,11 @@ TParadoxWriter& TParadoxWriter::SetKeyFields(int count) {
     return *this;
 }
 
-TParadoxWriter& TParadoxWriter::AddIndex(std::string name, std::vector<std::string> fieldNames) {
+TParadoxWriter& TParadoxWriter::AddIndex(std::string name, std::vector<std::string> fieldNames,
+                                         bool caseSensitive) {
     Index ix;
     ix.name = std::move(name);
+    ix.caseSensitive = caseSensitive;
     const auto& toCp = PxAnsiToCodePage(codePage_);
     for (const auto& fn : fieldNames) {
         const std::string cp = PxTranslate(toCp, fn);
@@ -210,6 +213,9 @@ TParadoxWriter& TParadoxWriter::AddIndex(std::string name, std::vector<std::stri
     }
     if (ix.fields.empty())
         throw std::invalid_argument("an index needs fields");
+    if (!caseSensitive && ix.fields.size() == 1 &&
+        fields_[static_cast<size_t>(ix.fields[0])].name == PxTranslate(toCp, ix.name))
+        throw std::invalid_argument("an index ignoring case cannot take its field's name: " + ix.name);
     indexes_.push_back(std::move(ix));
     return *this;
 }
@@ -359,7 +365,9 @@ void TParadoxWriter::Append(const std::vector<Variant>& values) {
 std::vector<uint8_t> TParadoxWriter::HeaderBytes(uint8_t fileType, const std::vector<Field>& fields,
                                                  bool withNames, int recordSize, int keyFields,
                                                  const std::string& nameSlot, uint32_t records,
-                                                 uint16_t blocks, uint16_t indexRoot, uint8_t levels) const {
+                                                 uint16_t blocks, uint16_t indexRoot, uint8_t levels,
+                                                 const std::vector<int>& fieldNumbers,
+                                                 const std::string& indexLabel) const {
     const uint8_t vid = VersionId(version_);
     const bool dataHeader = px::HasDataHeader(fileType, vid);
     const size_t slot = px::TableNameSlot(vid);
@@ -369,7 +377,7 @@ std::vector<uint8_t> TParadoxWriter::HeaderBytes(uint8_t fileType, const std::ve
         for (const auto& f : fields)
             need += f.name.size() + 1;
         if (dataHeader)
-            need += 2 * n + 6; // field numbers and the sort order name
+            need += 2 * n + 6 + indexLabel.size() + 1; // field numbers, sort order and index names
     }
     const size_t size = (need + 0x7FF) / 0x800 * 0x800;
     std::vector<uint8_t> h(size, 0);
@@ -431,8 +439,12 @@ std::vector<uint8_t> TParadoxWriter::HeaderBytes(uint8_t fileType, const std::ve
         }
         if (dataHeader) {
             for (size_t i = 0; i < n; ++i, pos += 2)
-                px::PutLe16(d + pos, static_cast<uint32_t>(i + 1));
-            std::memcpy(d + pos, "ascii", 5);
+                px::PutLe16(d + pos,
+                            static_cast<uint32_t>(i < fieldNumbers.size() ? fieldNumbers[i] : i + 1));
+            std::memcpy(d + pos, "ascii", 6);
+            pos += 6;
+            if (px::IsSecondaryData(fileType))
+                std::memcpy(d + pos, indexLabel.data(), indexLabel.size());
         }
     }
     return h;
@@ -642,16 +654,40 @@ std::string TParadoxWriter::Write(const std::string& folder) const {
             }
             PutShortWord(x + off, static_cast<int>(r / perBlock + 1));
         }
+        // The engine's order: an index ignoring case compares the capitals of its text fields first and
+        // the primary key after them.
+        const auto& toAnsi = PxCodePageToAnsi(codePage_);
+        auto compareX = [&](const uint8_t* a, const uint8_t* b) {
+            for (size_t k = 0; k < src.size(); ++k) {
+                const Field& f = xf[k];
+                const uint8_t* pa = a + f.offset;
+                const uint8_t* pb = b + f.offset;
+                if (!ix.caseSensitive && k < ix.fields.size() && f.type == PxFieldType::Alpha) {
+                    for (int i = 0; i < f.bytes; ++i) {
+                        const auto ca = static_cast<uint8_t>(AnsiUpperChar(static_cast<char>(toAnsi[pa[i]])));
+                        const auto cb = static_cast<uint8_t>(AnsiUpperChar(static_cast<char>(toAnsi[pb[i]])));
+                        if (ca != cb)
+                            return ca < cb ? -1 : 1;
+                    }
+                    continue;
+                }
+                const int c = std::memcmp(pa, pb, static_cast<size_t>(f.bytes));
+                if (c != 0)
+                    return c;
+            }
+            return 0;
+        };
         std::vector<size_t> xo(count_);
         std::iota(xo.begin(), xo.end(), 0);
         std::stable_sort(xo.begin(), xo.end(), [&](size_t a, size_t b) {
-            return std::memcmp(xrecs.data() + a * xRec, xrecs.data() + b * xRec, xKey) < 0;
+            return compareX(xrecs.data() + a * xRec, xrecs.data() + b * xRec) < 0;
         });
         std::vector<uint8_t> sorted(count_ * xRec);
         for (size_t r = 0; r < count_; ++r)
             std::memcpy(sorted.data() + r * xRec, xrecs.data() + xo[r] * xRec, xRec);
-        const bool single = ix.fields.size() == 1 && fields_[static_cast<size_t>(ix.fields[0])].name ==
-                                                         PxTranslate(PxAnsiToCodePage(codePage_), ix.name);
+        const bool single = ix.caseSensitive && ix.fields.size() == 1 &&
+                            fields_[static_cast<size_t>(ix.fields[0])].name ==
+                                PxTranslate(PxAnsiToCodePage(codePage_), ix.name);
         char ext[16];
         if (single)
             std::snprintf(ext, sizeof ext, "%02X", ix.fields[0] + 1);
@@ -659,11 +695,21 @@ std::string TParadoxWriter::Write(const std::string& folder) const {
             std::snprintf(ext, sizeof ext, "G%d", groupNo++);
         std::vector<BlockInfo> xinfo;
         std::vector<uint8_t> xbody = PackBlocks(sorted, xRec, blockSize, xinfo);
-        const std::string slot = single ? fileName_ : PxTranslate(PxAnsiToCodePage(codePage_), ix.name);
+        const std::string label = PxTranslate(PxAnsiToCodePage(codePage_), ix.name);
+        const std::string slot = single ? fileName_ : label;
+        // The header names the table's fields by number; a single index field is called "Sec Key" there.
+        std::vector<int> numbers;
+        for (int fi : src)
+            numbers.push_back(fi + 1);
+        numbers.push_back(0);
+        std::vector<Field> named = xf;
+        if (ix.fields.size() == 1 && px::HasDataHeader(px::kSecondaryXG, VersionId(version_)))
+            named[0].name = "Sec Key";
         WriteFile(Join(folder, stem + ".X" + ext),
-                  HeaderBytes(single ? px::kSecondaryX : px::kSecondaryXG, xf, true, static_cast<int>(xRec),
-                              static_cast<int>(xf.size()) - 1, slot, static_cast<uint32_t>(count_),
-                              static_cast<uint16_t>(xinfo.size()), 0, 0),
+                  HeaderBytes(single ? px::kSecondaryX : px::kSecondaryXG, named, true,
+                              static_cast<int>(xRec), static_cast<int>(xf.size()) - 1, slot,
+                              static_cast<uint32_t>(count_), static_cast<uint16_t>(xinfo.size()), 0, 0,
+                              numbers, label),
                   xbody);
         std::vector<Field> ykeys(xf.begin(), xf.end() - 1);
         writeIndex(Join(folder, stem + ".Y" + ext), single ? px::kSecondaryY : px::kSecondaryYG, ykeys, xKey,

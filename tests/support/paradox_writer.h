@@ -31,8 +31,10 @@ public:
     // The first `count` fields form the primary key (0: no key, records stay in append order).
     TParadoxWriter& SetKeyFields(int count);
     // A secondary index over the named fields. A single field whose name is the index name gives the
-    // .Xnn/.Ynn pair, every other index a .XGn/.YGn pair carrying the name. Needs a primary key.
-    TParadoxWriter& AddIndex(std::string name, std::vector<std::string> fields);
+    // .Xnn/.Ynn pair, every other index a .XGn/.YGn pair carrying the name. An index that ignores letter
+    // case is always such a pair, its records ordered by the Windows-1252 capitals of its text, and may
+    // not take its only field's name. Needs a primary key.
+    TParadoxWriter& AddIndex(std::string name, std::vector<std::string> fields, bool caseSensitive = true);
     TParadoxWriter& SetCodePage(int codePage); // default 1252
     TParadoxWriter& SetPassword(std::string password);
     TParadoxWriter& SetBlockSizeKb(int kb);  // 1, 2, 3, 4, 8, 16, 32; default 4
@@ -60,13 +62,15 @@ private:
     struct Index {
         std::string name;
         std::vector<int> fields;
+        bool caseSensitive;
     };
 
     void EncodeValue(const Field& f, const Variant& v, uint8_t* out, std::string* blob) const;
     std::vector<uint8_t> HeaderBytes(uint8_t fileType, const std::vector<Field>& fields, bool withNames,
                                      int recordSize, int keyFields, const std::string& nameSlot,
-                                     uint32_t records, uint16_t blocks, uint16_t indexRoot,
-                                     uint8_t levels) const;
+                                     uint32_t records, uint16_t blocks, uint16_t indexRoot, uint8_t levels,
+                                     const std::vector<int>& fieldNumbers = {},
+                                     const std::string& indexLabel = "") const;
 
     std::string fileName_;
     std::vector<Field> fields_;
