@@ -55,13 +55,13 @@ int main(int argc, char** argv) {
                 w.AddField("Wert", T::Number).AddField("Ok", T::Logical).AddField("Memo", T::Memo, 4);
                 if (version == 70)
                     w.AddField("Zeit", T::Timestamp).AddField("Dez", T::BCD, 2).AddField("Bin", T::Blob, 0);
-                if (keyed)
-                    w.SetKeyFields(1).AddIndex("IDX", {"Name", "Tag"});
+                if (keyed) // the newest files get an index that ignores letter case
+                    w.SetKeyFields(1).AddIndex("IDX", {"Name", "Tag"}, version != 70);
                 if (*pw)
                     w.SetPassword(pw);
                 for (int i = 0; i < 6; ++i) {
                     std::vector<Variant> v = {i + 1,
-                                              "N\xE4me" + std::to_string(5 - i),
+                                              (i % 2 ? "n\xE4me" : "N\xE4me") + std::to_string(5 - i),
                                               Variant::FromDateTime(40000.0 + i),
                                               i * 1.5,
                                               i % 2 == 0,
