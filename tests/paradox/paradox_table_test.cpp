@@ -558,6 +558,40 @@ TEST_F(ParadoxTableTest, CaseInsensitiveIndexesOrderAndMatchIgnoringCase) {
     EXPECT_FALSE(t.FindKey({"k\xF6ln"}));
 }
 
+// Index files of every version are found by their header: a single index field is called "Sec Key"
+// from version 4 on and named by its number; older files name it.
+TEST_F(ParadoxTableTest, IndexesOfEveryVersionAreFoundFromTheirHeaders) {
+    for (int version : {30, 40, 50, 70}) {
+        SCOPED_TRACE(version);
+        const std::string name = "V" + std::to_string(version);
+        TParadoxWriter w(name + ".db");
+        w.SetVersion(version)
+            .AddField("Nr", T::Short)
+            .AddField("Stadt", T::Alpha, 10)
+            .SetKeyFields(1)
+            .AddIndex("Stadt", {"Stadt"});
+        if (version >= 40)
+            w.AddIndex("StadtCI", {"Stadt"}, false);
+        int nr = 1;
+        for (const char* stadt : {"bonn", "Aachen", "Bonn", "aachen", "Celle"})
+            w.Append({nr++, stadt});
+        w.Write(dir.path());
+        TParadoxTable t(dir.path(), name);
+        t.Open();
+        EXPECT_EQ(t.IndexNames().size(), version >= 40 ? 2u : 1u);
+        t.SetIndexName("Stadt");
+        t.SetRange({"Bonn"}, {"bonn"}); // byte order: Bonn, Celle, aachen, bonn
+        EXPECT_EQ(t.RecordCount(), 4);
+        if (version >= 40) {
+            t.SetIndexName("StadtCI");
+            t.SetRange({"Bonn"}, {"bonn"});
+            EXPECT_EQ(t.RecordCount(), 2);
+            t.First();
+            EXPECT_EQ(t.FieldByName("Nr").AsInteger(), 1);
+        }
+    }
+}
+
 TEST_F(ParadoxTableTest, NumericAndDateKeysCompareByValue) {
     TParadoxWriter w("KunPreis.db");
     w.AddField("Kundennr", T::Alpha, 10)
