@@ -369,24 +369,24 @@ struct TParadoxTable::Impl {
         fold[0] = 0;
     }
 
-    int CompareText(const uint8_t* a, size_t na, const uint8_t* b, size_t nb, bool caseless) const {
+    int CompareText(const uint8_t* a, size_t na, const uint8_t* b, size_t nb, bool ignoreCase) const {
         const size_t n = std::min(na, nb);
         for (size_t i = 0; i < n; ++i) {
-            const int x = caseless ? fold[a[i]] : a[i];
-            const int y = caseless ? fold[b[i]] : b[i];
+            const int x = ignoreCase ? fold[a[i]] : a[i];
+            const int y = ignoreCase ? fold[b[i]] : b[i];
             if (x != y)
                 return x < y ? -1 : 1;
         }
         return na < nb ? -1 : (na > nb ? 1 : 0);
     }
 
-    // Fields `flds` of two records laid out as `defs`; text ignoring letter case when `caseless`.
+    // Fields `flds` of two records laid out as `defs`; text ignoring letter case when `ignoreCase`.
     int CompareFields(const uint8_t* a, const uint8_t* b, const std::vector<px::FieldDef>& defs,
-                      const std::vector<int>& flds, bool caseless) const {
+                      const std::vector<int>& flds, bool ignoreCase) const {
         for (int fi : flds) {
             const auto& f = defs[static_cast<size_t>(fi)];
             const size_t n = static_cast<size_t>(f.bytes);
-            const int c = caseless && f.type == PxFieldType::Alpha
+            const int c = ignoreCase && f.type == PxFieldType::Alpha
                               ? CompareText(a + f.offset, n, b + f.offset, n, true)
                               : std::memcmp(a + f.offset, b + f.offset, n);
             if (c != 0)
@@ -395,8 +395,8 @@ struct TParadoxTable::Impl {
         return 0;
     }
 
-    int CompareRaw(const uint8_t* a, const uint8_t* b, const std::vector<int>& flds, bool caseless) const {
-        return CompareFields(a, b, header.fields, flds, caseless);
+    int CompareRaw(const uint8_t* a, const uint8_t* b, const std::vector<int>& flds, bool ignoreCase) const {
+        return CompareFields(a, b, header.fields, flds, ignoreCase);
     }
 
     // The headers hold no documented mark of an index that ignores letter case, but the engine keeps the

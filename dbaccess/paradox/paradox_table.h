@@ -79,6 +79,8 @@ public:
 
     // "" = primary index. A name of a secondary index (ignoring case; a single-field index also by its
     // field's name). May be changed while open: the records are then in that order, a range is removed.
+    // An index that ignores letter case orders its text by Windows-1252 capitals, and FindKey and
+    // SetRange on it match text in any case.
     void SetIndexName(std::string name);
     const std::string& IndexName() const;
     // Names of the secondary indexes found beside the table (open table).
