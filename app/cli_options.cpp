@@ -18,6 +18,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace zbpv {
@@ -26,7 +27,8 @@ namespace {
 
 const char* const kValueOptions[] = {"--select", "--data",   "--mail-data", "--user",
                                      "--forms",  "--server", "--database",  "--answer"};
-const char* const kFlagOptions[] = {"--embedded", "--no-cache", "--yes", "--print-settings"};
+const char* const kFlagOptions[] = {"--embedded",       "--no-cache", "--yes",
+                                    "--print-settings", "--verbose",  "-v"};
 
 bool IsValueOption(std::string_view name) {
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), name) != std::end(kValueOptions);
@@ -86,7 +88,9 @@ const char* WizardOptionsHelp() {
            "                                 archive-mails, empty-addresses, empty-addresses-confirm,\n"
            "                                 continue-forms\n"
            "  --yes                          jede Frage mit Ja beantworten\n"
-           "  --print-settings               zeigen, was Seite 2 anzeigen würde, und beenden\n";
+           "  --print-settings               zeigen, was Seite 2 anzeigen würde, und beenden\n"
+           "  -v, --verbose                  auch den eingelesenen Datensatz zeigen (im Terminal laufend,\n"
+           "                                 sonst höchstens alle 10 Sekunden eine Zeile)\n";
 }
 
 CliWizardOptions ParseWizardOptions(const std::vector<std::string>& args) {
@@ -153,6 +157,8 @@ CliWizardOptions ParseWizardOptions(const std::vector<std::string>& args) {
             o.yesToAll = true;
         } else if (name == "--print-settings") {
             o.printSettings = true;
+        } else if (name == "--verbose" || name == "-v") {
+            o.verbose = true;
         } else {
             throw Exception("Unbekannte Option " + arg + ".");
         }
@@ -175,7 +181,11 @@ int RunWizardCommand(const std::vector<std::string>& args, Platform& platform, c
     }
     TPrgData prgData(platform, folders);
     WizardModel wizard(platform, prgData, folders, "zbpv-import");
-    CliProgressView view(s.out, s.terminalOut);
+    CliProgressOptions viewOptions;
+    viewOptions.terminal = s.terminalOut;
+    viewOptions.verbose = o.verbose;
+    viewOptions.width = s.terminalWidth;
+    CliProgressView view(s.out, viewOptions);
     ImportCounters counters(view, GlobalFormatSettings().thousandSeparator);
     try {
         wizard.Create();
@@ -240,8 +250,11 @@ int RunWizardCommand(const std::vector<std::string>& args, Platform& platform, c
 
 int RunWizardCommand(const std::vector<std::string>& args, RunController& run) {
     bool interactive = ::isatty(0) && ::isatty(2);
-    return RunWizardCommand(args, CurrentPlatform(), AppFolders::FromProcess(), run,
-                            CliStreams{std::cin, std::cout, std::cerr, interactive, ::isatty(1) != 0});
+    CliStreams streams{std::cin, std::cout, std::cerr, interactive, ::isatty(1) != 0};
+    if (winsize size{}; streams.terminalOut && ::ioctl(1, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        streams.terminalWidth = size.ws_col;
+    }
+    return RunWizardCommand(args, CurrentPlatform(), AppFolders::FromProcess(), run, streams);
 }
 
 } // namespace zbpv

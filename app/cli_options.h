@@ -22,6 +22,7 @@ struct CliWizardOptions {
     bool noCache = false;
     bool yesToAll = false;
     bool printSettings = false;
+    bool verbose = false; // the key display
     std::map<std::string, bool> answers;
 };
 
@@ -43,6 +44,7 @@ struct CliStreams {
     std::ostream& err;
     bool interactive;         // standard input and error are a terminal: questions can be asked
     bool terminalOut = false; // standard output is a terminal: progress lines update in place
+    int terminalWidth = 80;   // its columns
 };
 
 // The whole wizard: parse, discover, print or validate, then hand over to `run`. Returns the exit code.

@@ -85,6 +85,9 @@ public:
     void ShowPassLabel(const std::string& label) override { c_.ShowPassLabel(label); }
     void ImportKeyProgress(const std::string& key) override { c_.ImportKeyProgress(key); }
     void ProcessMessages() override { c_.View().ProcessMessages(); }
+    void StepStarted(const std::string& step) override { c_.View().StepStarted(step); }
+    void BeginBusy() override { c_.BeginBusy(); }
+    void EndBusy() override { c_.EndBusy(); }
 
 private:
     ImportCounters& c_;

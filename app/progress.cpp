@@ -99,15 +99,28 @@ void ImportCounters::ShowPassLabel(std::string_view label) {
     view_.ShowPassLabel(label);
 }
 
+void ImportCounters::BeginBusy() {
+    if (busyDepth_++ == 0) {
+        view_.SetBusy(true);
+    }
+}
+
+void ImportCounters::EndBusy() {
+    if (busyDepth_ > 0 && --busyDepth_ == 0) {
+        view_.SetBusy(false);
+    }
+}
+
 void ImportCounters::ImportProgress(TImportCounter type, long long progress) {
     CounterPanels panels = PanelsOf(type);
     if (!*panels.count) {
         return;
     }
-    view_.SetPanelText(panels.count, FormatCount(progress, separator_));
+    // The label before the count: the first run's count on the panel is final when the second starts.
     if (type == TImportCounter::imcEMail2) {
         view_.ShowPassLabel("lblEMail2ndRun");
     }
+    view_.SetPanelText(panels.count, FormatCount(progress, separator_));
     if (progress % MailProcessInterval == 0) {
         view_.ProcessMessages();
     }

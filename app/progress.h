@@ -21,6 +21,11 @@ public:
     virtual std::string KeyText() const = 0;
     // Lets the window handle pending events so it stays responsive.
     virtual void ProcessMessages() = 0;
+    // A step of the run begins ("" when the run is over): what was counted before is final. A view
+    // that shows only the counters has nothing to do.
+    virtual void StepStarted(std::string_view /*step*/) {}
+    // The busy cursor on (true) or back to what was shown before (false); never nested.
+    virtual void SetBusy(bool /*busy*/) {}
 };
 
 // The kinds of count the mail import reports, in this order.
@@ -62,6 +67,9 @@ public:
     // With a panel: that panel's number plus one; without: the current counter plus one.
     void StepCounter(std::string_view panel = {});
     void ShowPassLabel(std::string_view label);
+    // The hourglass: nested uses show it once, and the last one to end restores the cursor.
+    void BeginBusy();
+    void EndBusy();
     long long CounterValue() const { return counterValue_; }
     const std::string& CounterPanel() const { return counterPanel_; }
 
@@ -81,6 +89,7 @@ private:
     char separator_;
     std::string counterPanel_;
     long long counterValue_ = 0;
+    int busyDepth_ = 0;
 };
 
 } // namespace zbpv

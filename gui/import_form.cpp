@@ -643,4 +643,12 @@ void TfrmImport::ProcessMessages() {
     QCoreApplication::processEvents();
 }
 
+void TfrmImport::SetBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
 } // namespace zbpv

@@ -52,6 +52,7 @@ public:
     void SetKeyText(std::string_view key) override;
     std::string KeyText() const override;
     void ProcessMessages() override;
+    void SetBusy(bool busy) override;
 
 public slots:
     void cbxPvImportClick();

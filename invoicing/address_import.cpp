@@ -50,6 +50,7 @@ bool TImportRun::AskEmptyAddresses() {
 }
 
 void TImportRun::LoadPaymentMethods() {
+    THourglass busy(progress_);
     paymentMethods_.clear();
     auto ds = OpenTargetQuery(db_, "SELECT Z.ZAHLWEISE\r\n\tFROM ZAHLWEISE Z");
     for (ds->First(); !ds->Eof(); ds->Next()) {

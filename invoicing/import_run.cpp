@@ -146,6 +146,8 @@ const std::vector<TImportRun::TStep>& TImportRun::Steps() {
 }
 
 void TImportRun::SetActiveProcedure(const std::string& name) {
+    if (name != activeProcedure_)
+        progress_.StepStarted(name);
     activeProcedure_ = name;
     ShowKey("");
 }
@@ -214,8 +216,7 @@ bool TImportRun::Execute() {
 }
 
 void TImportRun::CleanUpAfterRun() {
-    activeProcedure_.clear();
-    ShowKey("");
+    SetActiveProcedure("");
     contactLinks_.reset();
     adressen_.reset();
     gruppen_.reset();
@@ -394,6 +395,7 @@ long long TImportRun::CountRows(const std::string& table) {
 }
 
 void TImportRun::ExecStatements(std::initializer_list<const char*> statements) {
+    THourglass busy(progress_);
     for (const char* sql : statements)
         db_.ExecuteDirect(sql);
 }

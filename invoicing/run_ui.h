@@ -43,6 +43,24 @@ public:
     virtual void ImportKeyProgress(const std::string& key) = 0;
     // Lets the front end handle pending events.
     virtual void ProcessMessages() = 0;
+    // A step begins ("" when the run is over); the counts shown so far are final.
+    virtual void StepStarted(const std::string& /*step*/) {}
+    // The hourglass cursor; uses may nest, and the last EndBusy restores the cursor shown before the
+    // first BeginBusy. A front end without a cursor leaves them empty.
+    virtual void BeginBusy() {}
+    virtual void EndBusy() {}
+};
+
+// The hourglass for a scope, restored however the scope is left.
+class THourglass {
+public:
+    explicit THourglass(IRunProgress& progress) : progress_(progress) { progress_.BeginBusy(); }
+    ~THourglass() { progress_.EndBusy(); }
+    THourglass(const THourglass&) = delete;
+    THourglass& operator=(const THourglass&) = delete;
+
+private:
+    IRunProgress& progress_;
 };
 
 } // namespace zbpv

@@ -212,6 +212,21 @@ struct TParadoxTable::Impl {
     size_t lo = 0, hi = 0, pos = 0;
     bool bof = true;
 
+    // A pass over a large table would otherwise keep every page of the files it has read in memory:
+    // after about this many bytes read, the pages are given back.
+    static constexpr size_t kResidentLimit = size_t{8} << 20;
+    mutable size_t touched = 0;
+    void Touched(size_t bytes) const {
+        touched += bytes;
+        if (touched >= kResidentLimit && file.size() + mb.size() > kResidentLimit) {
+            touched = 0;
+            file.DropPages();
+            mb.DropPages();
+        }
+    }
+    // The steps of a binary search mostly meet the same few records; new ones are near the target.
+    void Searched() const { Touched(4096); }
+
     const uint8_t* Current() const { return pos >= lo && pos < hi ? (*order)[pos] : nullptr; }
 
     void Reset() {
@@ -237,6 +252,7 @@ struct TParadoxTable::Impl {
         indexesLoaded = false;
         primarySorted = false;
         lo = hi = pos = 0;
+        touched = 0;
         header = px::Header();
     }
 
@@ -258,6 +274,7 @@ struct TParadoxTable::Impl {
     std::string MbRange(size_t off, size_t len) const {
         if (off > mb.size() || len > mb.size() - off)
             Corrupt("BLOB-Verweis außerhalb der BLOB-Datei");
+        Touched(len);
         std::string out(reinterpret_cast<const char*>(mb.data() + off), len);
         if (mbCheck) {
             // Unscramble each 4 KiB unit touched, keyed by the unit's number.
@@ -348,6 +365,7 @@ struct TParadoxTable::Impl {
             if (seen[b])
                 Corrupt("Blockkette läuft im Kreis");
             seen[b] = true;
+            Touched(h.blockSize);
             const uint8_t* blk = base + h.headerSize + static_cast<size_t>(b - 1) * h.blockSize;
             const int add = static_cast<int16_t>(px::Le16(blk + 4));
             if (add >= 0) {
@@ -603,17 +621,21 @@ struct TParadoxTable::Impl {
             // Engines keep the blocks of a keyed table in key order; a file that is not is sorted here
             // so that searching stays correct.
             bool sorted = true;
-            for (size_t i = 1; i < primary.size() && sorted; ++i)
+            for (size_t i = 1; i < primary.size() && sorted; ++i) {
                 sorted = CompareRaw(primary[i - 1], primary[i], keyFields, false) <= 0;
+                Touched(static_cast<size_t>(header.recordSize));
+            }
             if (!sorted)
                 std::stable_sort(primary.begin(), primary.end(), [&](const uint8_t* a, const uint8_t* b) {
                     return CompareRaw(a, b, keyFields, false) < 0;
                 });
             primarySorted = true;
+            Touched(file.size());
         }
     }
 
     size_t LowerBound(const std::vector<Variant>& key) const {
+        Searched();
         const auto& o = *order;
         return static_cast<size_t>(
             std::partition_point(o.begin(), o.end(),
@@ -621,6 +643,7 @@ struct TParadoxTable::Impl {
             o.begin());
     }
     size_t UpperBound(const std::vector<Variant>& key) const {
+        Searched();
         const auto& o = *order;
         return static_cast<size_t>(
             std::partition_point(o.begin(), o.end(),
@@ -658,6 +681,7 @@ struct TParadoxTable::Impl {
                 return CompareRaw(a, b, keyFields, caseless) < 0;
             });
             order = &secondary;
+            Touched(file.size());
         }
         lo = 0;
         hi = order->size();
@@ -1020,6 +1044,7 @@ void TParadoxTable::First() {
 void TParadoxTable::Next() {
     if (d_->pos < d_->hi)
         ++d_->pos;
+    d_->Touched(static_cast<size_t>(d_->header.recordSize));
     d_->bof = false;
 }
 void TParadoxTable::Prior() {

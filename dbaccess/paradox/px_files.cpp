@@ -88,6 +88,12 @@ PxMappedFile::PxMappedFile(const std::string& path) {
     data_ = static_cast<const uint8_t*>(m);
 }
 
+void PxMappedFile::DropPages() const {
+    // The mapping is private and never written, so every page it drops is read back unchanged.
+    if (map_)
+        madvise(map_, size_, MADV_DONTNEED);
+}
+
 void PxMappedFile::Release() {
     if (map_)
         munmap(map_, size_);

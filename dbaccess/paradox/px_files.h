@@ -29,6 +29,8 @@ public:
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
+    // Gives the pages read so far back to the system; they come from the file again when next used.
+    void DropPages() const;
 
 private:
     void Release();

@@ -19,6 +19,13 @@ public:
         target = env.wizard.DBConnect().Target().Target();
         cache = env.wizard.UseCache();
         answer = env.prompts.AskYesNo("archive-mails", "Archivierte E-Mails übernehmen?");
+        if (count) {
+            env.counters.StartCounter("panKun", "panKunAnz", 2);
+            env.counters.StepCounter();
+            env.counters.ImportKeyProgress("K-17");
+            env.counters.StepCounter("panAP");
+            env.counters.StepCounter();
+        }
         if (fail) {
             env.wizard.ActiveProcedure = "ImportKunLfrMab";
             env.counters.ImportKeyProgress("K-17");
@@ -29,6 +36,7 @@ public:
     void CheckPvLog(const std::string&, UserPrompts&) override {}
     int runs = 0;
     bool fail = false;
+    bool count = false;
     bool cache = true;
     std::string target;
     PromptAnswer answer = PromptAnswer::Cancel;
@@ -46,11 +54,12 @@ protected:
         WriteC("ZB7/Daten/KUNDEN.DB", "");
         WriteC("ZB7/Forms/a.lbl", "");
     }
-    int Run(std::vector<std::string> args) {
+    int Run(std::vector<std::string> args, bool terminal = false) {
         out_.str("");
         err_.str("");
         std::istringstream in;
-        return RunWizardCommand(args, *platform_, folders_, run_, CliStreams{in, out_, err_, false});
+        return RunWizardCommand(args, *platform_, folders_, run_,
+                                CliStreams{in, out_, err_, false, terminal});
     }
     std::ostringstream out_, err_;
     RecordingRun run_;
@@ -108,6 +117,28 @@ TEST_F(CliOptionsTest, RunGetsTheTargetAndTheAnswers) {
 
     EXPECT_EQ(Run({"--select", "invoicing", "--yes", "--answer", "archive-mails=no"}), ExitOk);
     EXPECT_EQ(run_.answer, PromptAnswer::No) << "a given answer beats --yes";
+}
+
+TEST_F(CliOptionsTest, ProgressLinesAndTheKeyWithVerbose) {
+    run_.count = true;
+    struct Case {
+        std::vector<std::string> args;
+        bool terminal, keyShown;
+    } cases[] = {
+        {{"--select", "invoicing"}, false, false},
+        {{"--select", "invoicing", "-v"}, false, false}, // a plain output gets no line per record
+        {{"--select", "invoicing"}, true, false},
+        {{"--select", "invoicing", "--verbose"}, true, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.args, c.terminal), ExitOk) << err_.str();
+        const std::string out = out_.str();
+        EXPECT_EQ(out.find("Eingelesener Datensatz: K-17") != std::string::npos, c.keyShown) << out;
+        if (c.terminal)
+            EXPECT_TRUE(out.ends_with("\rKunden: 2 von 2\033[K\nAnsprechpartner: 1\n")) << out;
+        else
+            EXPECT_EQ(out, "Kunden: 2 von 2\nAnsprechpartner: 1\n");
+    }
 }
 
 TEST_F(CliOptionsTest, FailureShowsTheContextAndSavesTheReport) {

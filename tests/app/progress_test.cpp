@@ -21,8 +21,10 @@ public:
     void SetKeyText(std::string_view key) override { keyText = key; }
     std::string KeyText() const override { return keyText; }
     void ProcessMessages() override { ++processed; }
+    void SetBusy(bool busy) override { busyChanges.push_back(busy); }
 
     std::map<std::string, std::string> panels;
+    std::vector<bool> busyChanges;
     std::set<std::string> shown;
     std::string keyText;
     int processed = 0;
@@ -94,6 +96,20 @@ TEST(Progress, KeyDisplayAndDebugLog) {
     c.ImportKeyProgress("");
     EXPECT_EQ(log, std::vector<std::string>{"KeyValue: K2"});
     EXPECT_EQ(view.keyText, "");
+}
+
+TEST(Progress, NestedHourglassShowsOnceAndTheLastEndRestores) {
+    RecordingView view;
+    ImportCounters c(view, '.');
+    c.BeginBusy();
+    c.BeginBusy();
+    c.EndBusy();
+    EXPECT_EQ(view.busyChanges, std::vector<bool>{true});
+    c.EndBusy();
+    c.EndBusy(); // one end too many changes nothing
+    EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
+    c.BeginBusy();
+    EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false, true}));
 }
 
 } // namespace

@@ -268,6 +268,19 @@ TEST_F(ImportFormTest, BackAndNothingChosen) {
     EXPECT_TRUE(Find<QCheckBox>(f, "cbxPvImport")->isChecked());
 }
 
+TEST_F(ImportFormTest, HourglassOverridesTheCursorUntilTheLastUseEnds) {
+    ImportCounters& c = form_->Counters();
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    c.BeginBusy();
+    c.BeginBusy();
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    c.EndBusy();
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    c.EndBusy();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 class FailingRun : public RecordingRun {
 public:
     void RunImport(RunEnvironment& env) override {

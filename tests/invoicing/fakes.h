@@ -85,6 +85,11 @@ public:
     void ShowPassLabel(const std::string& label) override { PassLabels.push_back(label); }
     void ImportKeyProgress(const std::string& key) override { Keys.push_back(key); }
     void ProcessMessages() override {}
+    void StepStarted(const std::string& step) override { Steps.push_back(step); }
+    void BeginBusy() override { ++BusyDepth, ++BusyUses; }
+    void EndBusy() override { --BusyDepth; }
+    std::vector<std::string> Steps;
+    int BusyDepth = 0, BusyUses = 0;
 };
 
 } // namespace zbpv::test

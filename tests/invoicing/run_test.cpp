@@ -575,6 +575,30 @@ TEST(InvoicingRun, StepsInOrderAndLookupsPreparedOnce) {
     EXPECT_EQ(small.db.QueriesPrepared, large.db.QueriesPrepared);
 }
 
+TEST(InvoicingRun, StepsAndHourglassReachTheFrontEnd) {
+    Fixture r;
+    r.Existing(7);
+    r.prompts.Answers["empty-addresses"] = r.prompts.Answers["empty-addresses-confirm"] = TMsgAnswer::Yes;
+    auto run = r.Make();
+    ASSERT_TRUE(run->Execute());
+    // Each step once, in order, then the end of the run.
+    std::vector<std::string> steps;
+    for (const auto& s : TImportRun::Steps())
+        steps.push_back(s.Name);
+    steps.push_back("");
+    EXPECT_EQ(r.progress.Steps, steps);
+    EXPECT_EQ(r.progress.BusyUses, 4) << "emptying addresses, contacts, delivery addresses; payment methods";
+    EXPECT_EQ(r.progress.BusyDepth, 0);
+
+    // A statement that fails restores the cursor; the statements before it stay done.
+    EXPECT_ANY_THROW(
+        run->ExecStatements({"DELETE FROM GRUPPEN", "DELETE FROM GIBT_ES_NICHT", "DELETE FROM ADRESSEN"}));
+    EXPECT_EQ(r.progress.BusyUses, 5);
+    EXPECT_EQ(r.progress.BusyDepth, 0);
+    EXPECT_EQ(r.db.Count("GRUPPEN"), 0);
+    EXPECT_EQ(r.db.Count("ADRESSEN"), 6);
+}
+
 TEST(InvoicingRun, ContactLinksForTheMailOffice) {
     Fixture r;
     r.settings.ImportSelection = 17;

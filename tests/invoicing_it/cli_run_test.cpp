@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 namespace zbpv {
@@ -57,6 +58,16 @@ TEST(CliMigration, SampleInstallationWithARefusedRow) {
     EXPECT_NE(out.find("Abgewiesene Datensätze: 1 ("), std::string::npos) << out;
     EXPECT_NE(out.find("Kunden.db                   27"), std::string::npos) << out;
     EXPECT_NE(out.find(r.dir.Path().string() + "/home/Log/Abgewiesen "), std::string::npos) << out;
+    // The address step counts its tables in turns; each is reported once, with its final count.
+    std::map<std::string, int> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (std::size_t colon = line.find(": "); colon != std::string::npos)
+            ++lines[line.substr(0, colon)];
+    for (const char* table : {"Kunden", "Ansprechpartner", "Gruppen", "Gr.-Zuordnungen", "Lieferanten",
+                              "Mitarbeiter", "Kontakte", "Lieferadressen"})
+        EXPECT_EQ(lines[table], 1) << table << "\n" << out;
+    EXPECT_TRUE(out.starts_with("Kunden: 27 von 27\n")) << out;
 }
 
 TEST(CliMigration, MissingTableNamesStepAndKey) {

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -756,6 +758,53 @@ TEST_F(OpenFailures, FileLockedByAnotherProgram) {
     for (int fd : {ready[0], ready[1], done[0], done[1]})
         close(fd);
     EXPECT_EQ(Message(dir.path(), "Gut"), "(opened)");
+}
+
+// Resident kilobytes of this process's mappings of files whose path ends with `suffix`.
+long MappedKb(const std::string& suffix) {
+    std::ifstream smaps("/proc/self/smaps");
+    long kb = 0;
+    bool inFile = false;
+    for (std::string line; std::getline(smaps, line);) {
+        if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
+            line.find('-') < line.find(' '))
+            inFile = line.size() >= suffix.size() && line.ends_with(suffix);
+        else if (inFile && line.starts_with("Rss:"))
+            kb += std::stol(line.substr(4));
+    }
+    return kb;
+}
+
+TEST_F(ParadoxTableTest, LargeTablesGiveBackThePagesReadAndReadTheSameAgain) {
+    TParadoxWriter w("Gross.db");
+    w.AddField("Nr", T::Long).AddField("Text", T::Alpha, 250).AddField("Notiz", T::Memo, 8).SetKeyFields(1);
+    auto text = [](int i) {
+        return std::string(static_cast<size_t>(200 + i % 40), static_cast<char>('a' + i % 26)) +
+               std::to_string(i);
+    };
+    const int n = 60000; // about 16 MB of records and 10 MB of memos
+    for (int i = 1; i <= n; ++i)
+        w.Append({i, text(i), std::string(static_cast<size_t>(100 + i % 60), 'm') + std::to_string(i)});
+    w.Write(dir.path());
+    TParadoxTable t(dir.path(), "Gross");
+    t.Open();
+    int i = 0, wrong = 0;
+    long most = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+        ++i;
+        wrong += t.Fields(0).AsInteger() != i || t.Fields(1).AsString() != text(i) ||
+                 !t.Fields(2).AsString().ends_with("m" + std::to_string(i));
+        if (i % 5000 == 0)
+            most = std::max(most, MappedKb("/Gross.db") + MappedKb("/Gross.MB"));
+    }
+    EXPECT_EQ(i, n);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_LT(most, 12 * 1024) << "kilobytes of the files held in memory while reading";
+    for (int key : {1, 29999, 60000, 17}) {
+        t.SetRange({key}, {key});
+        ASSERT_EQ(t.RecordCount(), 1) << key;
+        EXPECT_EQ(t.Fields(1).AsString(), text(key));
+    }
 }
 
 TEST_F(ParadoxTableTest, ReadingLeavesEveryFileUntouched) {
