@@ -449,68 +449,82 @@ int TKVClientDataSet::ApplyUpdates(int /*maxErrors*/) {
                               "; Änderungen können nicht gespeichert werden.");
     };
 
+    // The prepared INSERT or UPDATE for rows of this mask; nullptr for an update that sets nothing.
+    auto statementFor = [&](const Row& r, const std::string& mask) -> FbStatement* {
+        if (auto it = applyStatements_.find(mask); it != applyStatements_.end())
+            return it->second.get();
+        std::string sql;
+        if (r.status == RowStatus::Inserted) {
+            std::string cols, marks;
+            for (size_t i = 0; i < defs_.size(); ++i) {
+                if (mask[i + 1] != '1')
+                    continue;
+                cols += (cols.empty() ? "" : ", ") + Quote(defs_[i].Origin);
+                marks += marks.empty() ? "?" : ", ?";
+            }
+            sql = cols.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
+                               : "INSERT INTO " + table + " (" + cols + ") VALUES (" + marks + ")";
+        } else {
+            if (key < 0)
+                throw keyError();
+            std::string sets;
+            for (size_t i = 0; i < defs_.size(); ++i)
+                if (mask[i + 1] == '1')
+                    sets += (sets.empty() ? "" : ", ") + Quote(defs_[i].Origin) + " = ?";
+            if (sets.empty())
+                return nullptr;
+            sql = "UPDATE " + table + " SET " + sets + " WHERE " + Quote(defs_[key].Origin) + " = ?";
+        }
+        auto prepared = std::make_unique<FbStatement>(conn_);
+        prepared->Prepare(sql);
+        return applyStatements_.emplace(mask, std::move(prepared)).first->second.get();
+    };
+
     conn_.WorkTransaction();
-    conn_.ExecuteDirect("SAVEPOINT ZBPV_APPLY", false);
+    // Prepared once: a batch every few rows would otherwise parse both savepoint statements anew.
+    static const std::vector<const TDbValue*> kNoInputs;
+    CachedStatement("SAVEPOINT ZBPV_APPLY").Execute(kNoInputs);
     int written = 0;
     try {
         for (const Row& r : deleted_) {
             if (key < 0)
                 throw keyError();
             std::string sql = "DELETE FROM " + table + " WHERE " + Quote(defs_[key].Origin) + " = ?";
-            applyInputs_.assign(1, r.key);
+            applyInputs_.assign(1, &r.key);
             if (CachedStatement(sql).Execute(applyInputs_) == 0)
                 throw EDatabaseError(
                     "Der Datensatz wurde nicht gefunden oder von einem anderen Benutzer geändert.");
             ++written;
         }
-        std::string mask;
+        // Rows of a batch mostly assign the same columns: the statement of the previous row is
+        // taken again without a look-up.
+        std::string mask, lastMask;
+        FbStatement* stmt = nullptr;
         for (const Row& r : rows_) {
             if (r.status == RowStatus::Unchanged)
                 continue;
-            mask.assign(r.status == RowStatus::Inserted ? "I" : "U");
+            mask.assign(1, r.status == RowStatus::Inserted ? 'I' : 'U');
             for (size_t i = 0; i < defs_.size(); ++i)
                 mask += (r.touched[i] && writable[i]) ? '1' : '0';
-            auto it = applyStatements_.find(mask);
-            if (it == applyStatements_.end()) {
-                std::string sql;
-                if (r.status == RowStatus::Inserted) {
-                    std::string cols, marks;
-                    for (size_t i = 0; i < defs_.size(); ++i) {
-                        if (mask[i + 1] != '1')
-                            continue;
-                        cols += (cols.empty() ? "" : ", ") + Quote(defs_[i].Origin);
-                        marks += marks.empty() ? "?" : ", ?";
-                    }
-                    sql = cols.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
-                                       : "INSERT INTO " + table + " (" + cols + ") VALUES (" + marks + ")";
-                } else {
-                    if (key < 0)
-                        throw keyError();
-                    std::string sets;
-                    for (size_t i = 0; i < defs_.size(); ++i)
-                        if (mask[i + 1] == '1')
-                            sets += (sets.empty() ? "" : ", ") + Quote(defs_[i].Origin) + " = ?";
-                    if (sets.empty())
-                        continue;
-                    sql = "UPDATE " + table + " SET " + sets + " WHERE " + Quote(defs_[key].Origin) + " = ?";
-                }
-                auto stmt = std::make_unique<FbStatement>(conn_);
-                stmt->Prepare(sql);
-                it = applyStatements_.emplace(mask, std::move(stmt)).first;
+            if (!stmt || mask != lastMask) {
+                stmt = statementFor(r, mask);
+                if (!stmt)
+                    continue; // an update that changes no column
+                lastMask = mask;
             }
             applyInputs_.clear();
             for (size_t i = 0; i < defs_.size(); ++i)
                 if (mask[i + 1] == '1')
-                    applyInputs_.push_back(r.values[i]);
+                    applyInputs_.push_back(&r.values[i]);
             if (r.status == RowStatus::Modified)
-                applyInputs_.push_back(r.key);
-            unsigned n = it->second->Execute(applyInputs_);
+                applyInputs_.push_back(&r.key);
+            unsigned n = stmt->Execute(applyInputs_);
             if (r.status == RowStatus::Modified && n == 0)
                 throw EDatabaseError(
                     "Der Datensatz wurde nicht gefunden oder von einem anderen Benutzer geändert.");
             ++written;
         }
-        conn_.ExecuteDirect("RELEASE SAVEPOINT ZBPV_APPLY ONLY", false);
+        CachedStatement("RELEASE SAVEPOINT ZBPV_APPLY ONLY").Execute(kNoInputs);
     } catch (...) {
         try {
             if (conn_.Alive())

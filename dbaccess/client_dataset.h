@@ -138,7 +138,7 @@ private:
     size_t fetched_ = 0;
     TDataSetState state_ = TDataSetState::dsInactive;
     std::map<std::string, std::unique_ptr<FbStatement>> applyStatements_;
-    std::vector<TDbValue> applyInputs_;
+    std::vector<const TDbValue*> applyInputs_; // into the rows; they outlive each Execute
 };
 
 } // namespace zbpv

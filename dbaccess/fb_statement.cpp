@@ -211,13 +211,23 @@ bool FbStatement::IsSelect() const {
     return type_ == isc_info_sql_stmt_select || type_ == isc_info_sql_stmt_select_for_upd;
 }
 
-void FbStatement::Bind(const std::vector<TDbValue>& inputs, ITransaction* tra) {
+namespace {
+const TDbValue& Deref(const TDbValue& v) {
+    return v;
+}
+const TDbValue& Deref(const TDbValue* v) {
+    return *v;
+}
+} // namespace
+
+template <typename Values> void FbStatement::Bind(const Values& inputs, ITransaction* tra) {
     if (inputs.size() < in_.size())
         throw EDatabaseError("Es wurden nicht alle Parameter der SQL-Anweisung gesetzt.");
     IUtil* util = fb::Util();
+    std::string converted;
     for (size_t i = 0; i < in_.size(); ++i) {
         const FbColumn& c = in_[i];
-        const TDbValue& v = inputs[i];
+        const TDbValue& v = Deref(inputs[i]);
         unsigned char* p = inBuf_.data() + c.Offset;
         short* null = reinterpret_cast<short*>(inBuf_.data() + c.NullOffset);
         *null = IsNull(v) ? -1 : 0;
@@ -225,7 +235,12 @@ void FbStatement::Bind(const std::vector<TDbValue>& inputs, ITransaction* tra) {
             continue;
         switch (c.SqlType) {
         case SQL_VARYING: {
-            std::string s = DbToText(v);
+            const std::string* text = std::get_if<std::string>(&v);
+            if (!text) {
+                converted = DbToText(v);
+                text = &converted;
+            }
+            const std::string& s = *text;
             if (s.size() > c.Length)
                 throw EDatabaseError("arithmetic exception, numeric overflow, or string truncation\n"
                                      "string right truncation",
@@ -450,7 +465,7 @@ ISC_QUAD FbStatement::WriteBlob(const std::string& bytes, ITransaction* tra) {
     return id;
 }
 
-unsigned FbStatement::Execute(const std::vector<TDbValue>& inputs, std::vector<TDbValue>* row) {
+template <typename Values> unsigned FbStatement::Run(const Values& inputs, std::vector<TDbValue>* row) {
     EnsurePrepared();
     CloseCursor();
     ITransaction* tra = conn_.WorkTransaction();
@@ -468,6 +483,14 @@ unsigned FbStatement::Execute(const std::vector<TDbValue>& inputs, std::vector<T
     if (row && !out_.empty())
         Decode(*row);
     return affected;
+}
+
+unsigned FbStatement::Execute(const std::vector<TDbValue>& inputs, std::vector<TDbValue>* row) {
+    return Run(inputs, row);
+}
+
+unsigned FbStatement::Execute(const std::vector<const TDbValue*>& inputs, std::vector<TDbValue>* row) {
+    return Run(inputs, row);
 }
 
 void FbStatement::OpenCursor(const std::vector<TDbValue>& inputs) {

@@ -41,6 +41,8 @@ public:
     // Runs a statement that returns no cursor; outputs (EXECUTE PROCEDURE, RETURNING) land in `row`.
     // Returns the number of rows inserted, updated or deleted.
     unsigned Execute(const std::vector<TDbValue>& inputs, std::vector<TDbValue>* row = nullptr);
+    // The same with the inputs by address, for callers that keep the values elsewhere (no copies).
+    unsigned Execute(const std::vector<const TDbValue*>& inputs, std::vector<TDbValue>* row = nullptr);
 
     void OpenCursor(const std::vector<TDbValue>& inputs);
     bool Fetch(std::vector<TDbValue>& row); // false at the end
@@ -49,7 +51,9 @@ public:
 
 private:
     void Describe();
-    void Bind(const std::vector<TDbValue>& inputs, Firebird::ITransaction* tra);
+    // Values: a vector of values or of their addresses (defined in the .cpp, used only there).
+    template <typename Values> void Bind(const Values& inputs, Firebird::ITransaction* tra);
+    template <typename Values> unsigned Run(const Values& inputs, std::vector<TDbValue>* row);
     void Decode(std::vector<TDbValue>& row);
     std::string ReadBlob(ISC_QUAD id);
     ISC_QUAD WriteBlob(const std::string& bytes, Firebird::ITransaction* tra);

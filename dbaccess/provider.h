@@ -176,10 +176,26 @@ public:
 
 enum class TDBaseType { dbtFirebird, dbtInterbase };
 
+// Lets objects that keep a plain pointer to its owner notice that the owner is gone. A copy of the
+// owner gets a token of its own: whoever watched the original does not start watching the copy.
+class TLifetimeToken {
+public:
+    TLifetimeToken() = default;
+    TLifetimeToken(const TLifetimeToken&) {}
+    TLifetimeToken& operator=(const TLifetimeToken&) { return *this; }
+    std::weak_ptr<const void> Watch() const { return alive_; }
+
+private:
+    std::shared_ptr<const void> alive_ = std::make_shared<char>();
+};
+
 class TKVDBProvider {
 public:
     TKVDBProvider() = default;
     explicit TKVDBProvider(TKVDBProviderFactory* factory) : active_(factory) {}
+
+    // Expires when this provider is destroyed.
+    std::weak_ptr<const void> LifetimeToken() const { return life_.Watch(); }
 
     // Not owned; must outlive the provider's use of it (set it back to nullptr first otherwise).
     TKVDBProviderFactory* ActiveFactory() const { return active_; }
@@ -212,6 +228,7 @@ public:
 private:
     TKVDBProviderFactory& Factory();
     TKVDBProviderFactory* active_ = nullptr;
+    TLifetimeToken life_;
 };
 
 // The system's format routine with positional placeholders: "%0:s" the first argument as text,

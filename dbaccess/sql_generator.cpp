@@ -6,7 +6,8 @@
 namespace zbpv {
 
 TSQLGenerator::TSQLGenerator(TKVDBProvider* provider, const std::string& name, bool canChange)
-    : CanChange(canChange), provider_(provider) {
+    : CanChange(canChange) {
+    SetKVDBProvider(provider);
     SetGeneratorname(name);
 }
 
@@ -17,15 +18,19 @@ void TSQLGenerator::SetGeneratorname(const std::string& name) {
 
 void TSQLGenerator::SetKVDBProvider(TKVDBProvider* provider) {
     provider_ = provider;
+    providerAlive_ = provider ? provider->LifetimeToken() : std::weak_ptr<const void>{};
     Unprepare();
 }
 
 void TSQLGenerator::Unprepare() {
     prepared_ = false;
+    preparedFactory_ = nullptr;
     proc_.reset();
 }
 
 TKVDBProvider& TSQLGenerator::Provider() {
+    if (provider_ && providerAlive_.expired())
+        provider_ = nullptr;
     if (!provider_)
         throw EDatabaseError("Dem Generator " + name_ + " ist kein Datenbankprovider zugeordnet.");
     return *provider_;
@@ -58,22 +63,29 @@ void TSQLGenerator::Prepare() {
             proc_ = prov.CreateStoredProc(name_);
         proc_->SetPrepared(true);
         prepared_ = true;
+        preparedFactory_ = prov.ActiveFactory();
     }
     if (created && AfterCreateGen)
         AfterCreateGen(*this);
 }
 
+void TSQLGenerator::EnsurePrepared() {
+    TKVDBProvider& prov = Provider();
+    if (prepared_ && prov.ActiveFactory() == preparedFactory_)
+        return;
+    Unprepare();
+    Prepare();
+}
+
 std::int32_t TSQLGenerator::NextValue() {
-    if (!prepared_)
-        Prepare();
+    EnsurePrepared();
     proc_->Params()[0].SetAsInteger(1);
     proc_->Execute();
     return static_cast<std::int32_t>(proc_->Params()[1].AsInteger());
 }
 
 void TSQLGenerator::SetValue(std::int32_t value) {
-    if (!prepared_)
-        Prepare();
+    EnsurePrepared();
     if (!CanChange)
         throw Exception("Der Generator darf nicht geändert werden!");
     auto q = Provider().CreateQuery(

@@ -19,7 +19,8 @@ public:
     const std::string& Generatorname() const { return name_; }
     void SetGeneratorname(const std::string& name); // stored upper-cased; discards the preparation
     bool CanChange = false;
-    TKVDBProvider* KVDBProvider() const { return provider_; }
+    // Not owned. Once that provider is destroyed this is nullptr and NextValue raises an error.
+    TKVDBProvider* KVDBProvider() const { return providerAlive_.expired() ? nullptr : provider_; }
     void SetKVDBProvider(TKVDBProvider* provider); // discards the preparation
     std::function<void(TSQLGenerator&)> AfterCreateGen;
 
@@ -34,9 +35,14 @@ private:
     void Prepare();
     void Unprepare();
     TKVDBProvider& Provider();
+    // Prepares when not prepared, or again when the provider has switched to another factory (the
+    // stored procedure object belongs to the factory that made it).
+    void EnsurePrepared();
 
     std::string name_;
     TKVDBProvider* provider_ = nullptr;
+    std::weak_ptr<const void> providerAlive_;
+    TKVDBProviderFactory* preparedFactory_ = nullptr;
     bool prepared_ = false;
     bool generatorExists_ = false, procedureExists_ = false;
     std::unique_ptr<TKVDBStoredProc> proc_;

@@ -137,15 +137,35 @@ Decimal Decimal::FromDouble(double v, int scale) {
     if (!std::isfinite(v) || std::fabs(v) * static_cast<double>(kPow10[scale]) >= 9.2233720368547758e18)
         throw EConvertError("Überlauf bei der Umwandlung in eine Festkommazahl");
     // The value's decimal expansion with 18 fraction digits decides, rounded half away from zero:
-    // 2.125 becomes 2.13, but 1.005 (held as 1.00499999…) becomes 1.00.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.18f", v);
-    FormatSettings point;
-    point.decimalSeparator = '.';
-    Decimal d;
-    if (!ParseDecimal(buf, scale, point, d))
+    // 2.125 becomes 2.13, but 1.005 (held as 1.00499999…) becomes 1.00. The expansion is computed
+    // in integers (what printf("%.18f") would print, ties to even at the 18th digit): bulk appends
+    // convert a value per row, and formatting it as text cost more than the rest of the conversion.
+    int exp2 = 0;
+    const double frac = std::frexp(std::fabs(v), &exp2);           // |v| = frac * 2^exp2, frac in [0.5, 1)
+    const auto mant = static_cast<uint64_t>(std::ldexp(frac, 53)); // exact: 53 significant bits
+    const int shift = exp2 - 53;                                   // |v| = mant * 2^shift
+    using u128 = unsigned __int128;
+    const u128 e18 = static_cast<u128>(kPow10[18]);
+    u128 n; // |v| * 10^18, rounded to an integer
+    if (shift >= 0) {
+        n = static_cast<u128>(mant << shift) * e18; // |v| < 2^63 here (checked above)
+    } else if (-shift >= 114) {
+        n = 0; // mant * 10^18 < 2^113: below half a unit of the 18th digit
+    } else {
+        const int k = -shift;
+        const u128 x = static_cast<u128>(mant) * e18;
+        n = x >> k;
+        const u128 rest = x & ((u128{1} << k) - 1), half = u128{1} << (k - 1);
+        if (rest > half || (rest == half && (n & 1)))
+            ++n;
+    }
+    u128 kept = n / static_cast<u128>(kPow10[18 - scale]);
+    if (scale < 18 && (n / static_cast<u128>(kPow10[17 - scale])) % 10 >= 5)
+        ++kept;
+    if (kept > static_cast<u128>(std::numeric_limits<int64_t>::max()))
         throw EConvertError("Überlauf bei der Umwandlung in eine Festkommazahl");
-    return d;
+    const auto magnitude = static_cast<int64_t>(kept);
+    return Decimal{std::signbit(v) ? -magnitude : magnitude, scale};
 }
 
 Decimal Decimal::Rescaled(int newScale) const {

@@ -98,3 +98,30 @@ TEST_F(GeneratorTest, FailedPreparationIsRetriedOnNextUse) {
     db.Exec("drop table GEN_X");
     EXPECT_EQ(gen.NextValue(), 1);
 }
+
+TEST_F(GeneratorTest, DestroyedProviderAndSwitchedFactoryAreNoticed) {
+    TSQLGenerator gen;
+    gen.SetGeneratorname("GEN_LFDNR");
+    {
+        TKVDBProvider shortLived(factory.get());
+        gen.SetKVDBProvider(&shortLived);
+        EXPECT_EQ(gen.NextValue(), 1);
+    }
+    EXPECT_EQ(gen.KVDBProvider(), nullptr);
+    try {
+        gen.NextValue();
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Dem Generator GEN_LFDNR ist kein Datenbankprovider zugeordnet.");
+    }
+
+    // Prepared through a factory that is gone by the next call: the provider's current one is used.
+    gen.SetKVDBProvider(&prov);
+    {
+        auto other = db.NewIboFactory();
+        prov.SetActiveFactory(other.get());
+        EXPECT_EQ(gen.NextValue(), 2);
+        prov.SetActiveFactory(factory.get());
+    }
+    EXPECT_EQ(gen.NextValue(), 3);
+}

@@ -83,8 +83,17 @@ TEST(Variant, FixedPointRoundsHalfAwayFromZeroOnTheDecimalExpansion) {
         double in;
         int scale;
         int64_t stored;
-    } cases[] = {{2.125, 2, 213}, {-2.125, 2, -213}, {1.005, 2, 100},
-                 {0.5, 0, 1},     {-0.5, 0, -1},     {12.34567, 4, 123457}};
+    } cases[] = {{2.125, 2, 213},
+                 {-2.125, 2, -213},
+                 {1.005, 2, 100},
+                 {0.5, 0, 1},
+                 {-0.5, 0, -1},
+                 {12.34567, 4, 123457},
+                 {123456.7890125, 6, 123456789012}, // held as ...789012499997...
+                 {2.5e-18, 18, 3}, // held as 2.50000000000000009e-18: the 18th digit rounds up
+                 {1e-300, 2, 0},
+                 {4503599627370495.5, 0, 4503599627370496},
+                 {-7e15, 2, -700000000000000000}};
     for (const auto& c : cases)
         EXPECT_EQ(Decimal::FromDouble(c.in, c.scale).value, c.stored) << c.in;
     EXPECT_EQ(Variant("12,345").AsDecimal(2).value, 1235);
