@@ -110,6 +110,17 @@ bool FormPathGiven(const TRunSettings& s) {
 }
 
 // Text width of a column of a row reader opened with key 0.
+// The key of a row by its number: the exact, indexed match first, the match ignoring letter case only
+// when that finds nothing (the key maps ignore case too).
+std::unique_ptr<TKeyLookup> NumberLookup(ITargetDatabase& db, const std::string& table,
+                                         const std::string& column, const std::string& param,
+                                         const std::string& condition) {
+    const std::string select = "SELECT LFDNR FROM " + table + " WHERE ";
+    return std::make_unique<TKeyLookup>(db, select + column + " = :" + param + condition,
+                                        select + "UPPER(" + column + ") = :" + param + condition +
+                                            " ORDER BY LFDNR");
+}
+
 int ColumnWidth(ITargetDatabase& db, const std::string& table, const std::string& column) {
     auto ds = OpenTargetQuery(db, "SELECT * FROM " + table + " WHERE LFDNR = :LFDNR", {Variant(0)});
     return ds->Field(ds->FieldIndex(column)).Size;
@@ -274,24 +285,12 @@ void TImportRun::FinishInvoicingRun() {
 
 void TImportRun::PrepareLookups() {
     ReleaseLookups();
-    artikel_ =
-        std::make_unique<TKeyLookup>(db_, "SELECT LFDNR FROM ARTIKEL WHERE ARTIKELNR = :NR",
-                                     "SELECT LFDNR FROM ARTIKEL WHERE UPPER(ARTIKELNR) = :NR ORDER BY LFDNR");
-    auftragA_ = std::make_unique<TKeyLookup>(
-        db_, "SELECT LFDNR FROM AUFTRAG WHERE AUFTRAGNR = :AUFTRAGNR AND ART = 'A'",
-        "SELECT LFDNR FROM AUFTRAG WHERE UPPER(AUFTRAGNR) = :AUFTRAGNR AND ART = 'A' ORDER BY LFDNR");
-    auftragB_ = std::make_unique<TKeyLookup>(
-        db_, "SELECT LFDNR FROM AUFTRAG WHERE AUFTRAGNR = :AUFTRAGNR AND ART = 'B'",
-        "SELECT LFDNR FROM AUFTRAG WHERE UPPER(AUFTRAGNR) = :AUFTRAGNR AND ART = 'B' ORDER BY LFDNR");
-    kunde_ = std::make_unique<TKeyLookup>(
-        db_, "SELECT LFDNR FROM ADRESSEN WHERE Nr = :NR AND ART = 'K'",
-        "SELECT LFDNR FROM ADRESSEN WHERE UPPER(Nr) = :NR AND ART = 'K' ORDER BY LFDNR");
-    mitarbeiter_ = std::make_unique<TKeyLookup>(
-        db_, "SELECT LFDNR FROM ADRESSEN WHERE Nr = :NR AND ART = 'M'",
-        "SELECT LFDNR FROM ADRESSEN WHERE UPPER(Nr) = :NR AND ART = 'M' ORDER BY LFDNR");
-    lieferant_ = std::make_unique<TKeyLookup>(
-        db_, "SELECT LFDNR FROM ADRESSEN WHERE Nr = :NR AND ART = 'L'",
-        "SELECT LFDNR FROM ADRESSEN WHERE UPPER(Nr) = :NR AND ART = 'L' ORDER BY LFDNR");
+    artikel_ = NumberLookup(db_, "ARTIKEL", "ARTIKELNR", "NR", "");
+    auftragA_ = NumberLookup(db_, "AUFTRAG", "AUFTRAGNR", "AUFTRAGNR", " AND ART = 'A'");
+    auftragB_ = NumberLookup(db_, "AUFTRAG", "AUFTRAGNR", "AUFTRAGNR", " AND ART = 'B'");
+    kunde_ = NumberLookup(db_, "ADRESSEN", "Nr", "NR", " AND ART = 'K'");
+    mitarbeiter_ = NumberLookup(db_, "ADRESSEN", "Nr", "NR", " AND ART = 'M'");
+    lieferant_ = NumberLookup(db_, "ADRESSEN", "Nr", "NR", " AND ART = 'L'");
     adressNrSize_ = ColumnWidth(db_, "ADRESSEN", "NR");
     artikelNrSize_ = ColumnWidth(db_, "ARTIKEL", "ARTIKELNR");
     auftragNrSize_ = ColumnWidth(db_, "AUFTRAG", "AUFTRAGNR");
