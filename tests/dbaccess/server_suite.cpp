@@ -13,15 +13,6 @@ using namespace zbpv;
 
 namespace {
 
-// The client's network threads end before the process does: the leak check at exit stops every thread
-// and crashed now and then on one of them still winding down after a dropped connection.
-class ClientShutdown : public ::testing::Environment {
-public:
-    void TearDown() override { fb::ShutdownClient(); }
-};
-[[maybe_unused]] ::testing::Environment* const kClientShutdown =
-    ::testing::AddGlobalTestEnvironment(new ClientShutdown);
-
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
