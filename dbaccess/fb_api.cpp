@@ -30,15 +30,17 @@ namespace fb {
 #endif
 
 namespace {
-// Under the leak checker: the client unloads the embedded engine at exit, before the check runs, and
-// the checker then trips over the engine's thread-local storage that is gone. Pinning the engine in
-// memory keeps it valid; nothing else changes.
+// Under the leak checker: the client unloads the embedded engine and the authentication plugins of
+// network connections before the check at exit runs, and the checker then trips over their
+// thread-local storage that is gone. Pinning them in memory keeps it valid; nothing else changes.
 void PinEngineForLeakCheck(Firebird::IMaster* master) {
 #if defined(__SANITIZE_ADDRESS__) || ZBPV_HAS_ASAN
     const char* dir = master->getConfigManager()->getDirectory(Firebird::IConfigManager::DIR_PLUGINS);
     if (dir) {
-        std::string path = std::string(dir) + "/libEngine12.so";
-        dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
+        for (const char* plugin : {"libEngine12.so", "libSrp.so", "libLegacy_Auth.so"}) {
+            std::string path = std::string(dir) + "/" + plugin;
+            dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
+        }
     }
 #else
     (void)master;
