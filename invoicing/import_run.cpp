@@ -109,7 +109,6 @@ bool FormPathGiven(const TRunSettings& s) {
     return !s.FormPath.empty();
 }
 
-// Text width of a column of a row reader opened with key 0.
 // The key of a row by its number: the exact, indexed match first, the match ignoring letter case only
 // when that finds nothing (the key maps ignore case too).
 std::unique_ptr<TKeyLookup> NumberLookup(ITargetDatabase& db, const std::string& table,
@@ -121,6 +120,7 @@ std::unique_ptr<TKeyLookup> NumberLookup(ITargetDatabase& db, const std::string&
                                             " ORDER BY LFDNR");
 }
 
+// Text width of a column of a row reader opened with key 0.
 int ColumnWidth(ITargetDatabase& db, const std::string& table, const std::string& column) {
     auto ds = OpenTargetQuery(db, "SELECT * FROM " + table + " WHERE LFDNR = :LFDNR", {Variant(0)});
     return ds->Field(ds->FieldIndex(column)).Size;
